@@ -1,0 +1,3 @@
+#include "app/entry.h"
+
+void ZebEntry(platform::Instance) {}

@@ -1,0 +1,66 @@
+// This computer's IPv4 addresses on POSIX: the interfaces that are up, in interface order, with
+// loopback addresses last (a device can never reach those, but a simulator on loopback can).
+#include "platform/local_addresses.h"
+
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+
+#include <mutex>
+#include <vector>
+
+#include "platform/test_hooks.h"
+
+namespace platform {
+namespace {
+
+std::mutex gOverrideMutex;
+bool gOverridden = false;
+std::vector<std::uint32_t> gOverride;
+
+}  // namespace
+
+namespace testing {
+void SetLocalAddressesOverride(const std::uint32_t* networkOrder, int count) {
+    std::lock_guard<std::mutex> lock(gOverrideMutex);
+    gOverridden = count >= 0;
+    gOverride.assign(networkOrder, networkOrder + (count > 0 ? count : 0));
+}
+}  // namespace testing
+
+int ListLocalIPv4Addresses(std::uint32_t* networkOrder, int max) {
+    std::vector<std::uint32_t> found;
+    bool overridden;
+    {
+        std::lock_guard<std::mutex> lock(gOverrideMutex);
+        overridden = gOverridden;
+        found = gOverride;
+    }
+    if (!overridden) {
+        ifaddrs* list = nullptr;
+        if (::getifaddrs(&list) != 0) {
+            return 0;
+        }
+        std::vector<std::uint32_t> loopback;
+        for (ifaddrs* i = list; i != nullptr; i = i->ifa_next) {
+            if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET ||
+                (i->ifa_flags & IFF_UP) == 0) {
+                continue;
+            }
+            std::uint32_t a = reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr.s_addr;
+            ((i->ifa_flags & IFF_LOOPBACK) != 0 ? loopback : found).push_back(a);
+        }
+        ::freeifaddrs(list);
+        found.insert(found.end(), loopback.begin(), loopback.end());
+    }
+    int n = 0;
+    for (std::uint32_t a : found) {
+        if (n == max) {
+            break;
+        }
+        networkOrder[n++] = a;
+    }
+    return n;
+}
+
+}  // namespace platform
