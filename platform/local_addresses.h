@@ -11,3 +11,11 @@ namespace platform {
 int ListLocalIPv4Addresses(std::uint32_t* networkOrder, int max);
 
 }  // namespace platform
+
+namespace platform {
+
+// The local address (network order) that the system would send from to reach `remote` (network
+// order): a UDP socket connected to it, then its local name. 0 when there is no route.
+std::uint32_t LocalAddressToward(std::uint32_t remoteNetworkOrder);
+
+}  // namespace platform
