@@ -24,23 +24,30 @@ extern char** environ;
 
 namespace {
 
-constexpr std::uint32_t kClient = 0x7f00002e;  // 127.0.0.46
-constexpr const char* kDeviceAddress = "127.0.0.47";
-constexpr std::uint32_t kDevice = 0x7f00002f;
 constexpr std::uint16_t kDevicePort = 18080;
 
-std::int32_t Get(const char* path = "/admin/advanced") {
-    DeviceRequest request{
-        kClient, 23456, kDevice, kDevicePort, path, gUpgradeState.responseArea, kResponseCapacity};
-    return DeviceGet(request);
-}
+// Each test has its own loopback address, shared by the simulator (port 18080) and the client
+// (port 23456 upward), so tests running side by side never meet.
+struct Bench {
+    int last;  // 127.0.0.last
 
-std::vector<std::string> DeviceArguments(std::vector<std::string> extra) {
-    std::vector<std::string> arguments = {"--address", kDeviceAddress, "--port",
-                                          std::to_string(kDevicePort)};
-    arguments.insert(arguments.end(), extra.begin(), extra.end());
-    return arguments;
-}
+    std::string Address() const { return "127.0.0." + std::to_string(last); }
+
+    std::vector<std::string> DeviceArguments(std::vector<std::string> extra) const {
+        std::vector<std::string> arguments = {"--address", Address(), "--port",
+                                              std::to_string(kDevicePort)};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        return arguments;
+    }
+
+    std::int32_t Get(const char* path = "/admin/advanced") const {
+        std::uint32_t address = 0x7f000000u | static_cast<std::uint32_t>(last);
+        DeviceRequest request{address,          23456, address,
+                              kDevicePort,      path,  gUpgradeState.responseArea,
+                              kResponseCapacity};
+        return DeviceGet(request);
+    }
+};
 
 void EnterPassword(const char* password) {
     std::strcpy(gUpgradeState.digest.username, "admin");
@@ -86,11 +93,12 @@ class ZebdeviceWebTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(ZebdeviceWebTest, StatusPageFromFlagsAndCleanStop) {
+    const Bench bench{46};
     SimulatedDevice device;
     ASSERT_TRUE(device.Start(
-        DeviceArguments({"--product", "ZEB-7700", "--mac", "00:11:22:33:44:55", "--serial", "S-1",
-                         "--hardware", "2.1", "--version", "3.0.1.0001"})));
-    EXPECT_GT(Get(), 0);
+        bench.DeviceArguments({"--product", "ZEB-7700", "--mac", "00:11:22:33:44:55", "--serial",
+                               "S-1", "--hardware", "2.1", "--version", "3.0.1.0001"})));
+    EXPECT_GT(bench.Get(), 0);
     EXPECT_EQ(std::string(gUpgradeState.responseArea, 17), "HTTP/1.1 200 OK\r\n");
     const DeviceInfo& info = gUpgradeState.deviceInfo;
     EXPECT_STREQ(info.productName, "ZEB-7700");
@@ -99,12 +107,13 @@ TEST_F(ZebdeviceWebTest, StatusPageFromFlagsAndCleanStop) {
     EXPECT_STREQ(info.hardwareVersion, "2.1");
     EXPECT_STREQ(info.serialNumber, "S-1");
     EXPECT_TRUE(device.WaitForLog("request GET /admin/advanced auth=none", 2000));
-    EXPECT_NE(device.Log().find("listening 127.0.0.47:18080"), std::string::npos);
+    EXPECT_NE(device.Log().find("listening 127.0.0.46:18080"), std::string::npos);
     int status = device.Stop();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST_F(ZebdeviceWebTest, DigestVariantsAgreeWithTheUtility) {
+    const Bench bench{47};
     const std::vector<std::vector<std::string>> kVariants = {
         {"--qop", "auth", "--algorithm", "MD5"},
         {"--qop", "auth", "--algorithm", "MD5-sess", "--opaque", "0pq"},
@@ -115,18 +124,19 @@ TEST_F(ZebdeviceWebTest, DigestVariantsAgreeWithTheUtility) {
     for (const auto& variant : kVariants) {
         SCOPED_TRACE(variant[1] + " " + variant[3]);
         ResetUpgradeState();
-        std::vector<std::string> arguments = {"--password", "s3cret", "--nonce", "fixed"};
+        std::vector<std::string> arguments = {"--password", "s3cret", "--nonce", "fixed",
+                                              "--no-fetch"};
         arguments.insert(arguments.end(), variant.begin(), variant.end());
         SimulatedDevice device;
-        ASSERT_TRUE(device.Start(DeviceArguments(arguments)));
+        ASSERT_TRUE(device.Start(bench.DeviceArguments(arguments)));
 
-        EXPECT_EQ(Get(), -1);  // challenge
+        EXPECT_EQ(bench.Get(), -1);  // challenge
         EnterPassword("s3cret");
-        EXPECT_GT(Get(), 0);
+        EXPECT_GT(bench.Get(), 0);
         EXPECT_STREQ(gUpgradeState.deviceInfo.softwareVersion, "3.0.18.0411");
         // The same nonce serves the next request with the next count.
-        EXPECT_GT(Get("/admin/upgrade?tftp://127.0.0.46:69/zeb1.bi1"), 0);
-        EXPECT_TRUE(device.WaitForLog("upgrade tftp://127.0.0.46:69/zeb1.bi1", 2000));
+        EXPECT_GT(bench.Get("/admin/upgrade?tftp://127.0.0.47:69/zeb1.bi1"), 0);
+        EXPECT_TRUE(device.WaitForLog("upgrade tftp://127.0.0.47:69/zeb1.bi1", 2000));
         const std::string log = device.Log();
         if (variant[1] != "none") {
             EXPECT_NE(log.find("verify ok user=admin nc=000000001"), std::string::npos) << log;
@@ -138,35 +148,38 @@ TEST_F(ZebdeviceWebTest, DigestVariantsAgreeWithTheUtility) {
 }
 
 TEST_F(ZebdeviceWebTest, RefusesWrongPasswordAndReplayedCount) {
+    const Bench bench{48};
     SimulatedDevice device;
-    ASSERT_TRUE(device.Start(DeviceArguments({"--password", "s3cret", "--nonce", "fixed"})));
-    EXPECT_EQ(Get(), -1);
+    ASSERT_TRUE(device.Start(bench.DeviceArguments({"--password", "s3cret", "--nonce", "fixed"})));
+    EXPECT_EQ(bench.Get(), -1);
     EnterPassword("guess");
-    EXPECT_EQ(Get(), -1);
+    EXPECT_EQ(bench.Get(), -1);
     EXPECT_TRUE(device.WaitForLog("reason=\"wrong response\"", 2000));
     EXPECT_TRUE(device.WaitForLog("auth=bad", 2000));
 
     EnterPassword("s3cret");
-    EXPECT_GT(Get(), 0);
+    EXPECT_GT(bench.Get(), 0);
     gUpgradeState.digest.nonceCount -= 1;  // send the last count again
-    EXPECT_EQ(Get(), -1);
+    EXPECT_EQ(bench.Get(), -1);
     EXPECT_TRUE(device.WaitForLog("not above the last", 2000)) << device.Log();
 }
 
 TEST_F(ZebdeviceWebTest, FreshNonceWithEveryChallenge) {
+    const Bench bench{49};
     SimulatedDevice device;
-    ASSERT_TRUE(device.Start(DeviceArguments({"--password", "s3cret"})));
-    EXPECT_EQ(Get(), -1);
+    ASSERT_TRUE(device.Start(bench.DeviceArguments({"--password", "s3cret"})));
+    EXPECT_EQ(bench.Get(), -1);
     const std::string first = gUpgradeState.digest.nonce;
     EnterPassword("guess");
-    EXPECT_EQ(Get(), -1);
+    EXPECT_EQ(bench.Get(), -1);
     EXPECT_NE(first, gUpgradeState.digest.nonce);
     EXPECT_EQ(gUpgradeState.digest.nonceCount, 0u);  // a new nonce restarts the count
     EnterPassword("s3cret");
-    EXPECT_GT(Get(), 0);  // nc 1 with the new nonce
+    EXPECT_GT(bench.Get(), 0);  // nc 1 with the new nonce
 }
 
 TEST_F(ZebdeviceWebTest, HttpFaults) {
+    const Bench bench{50};
     const struct {
         const char* fault;
         std::int32_t expected;  // -2: any positive count
@@ -182,8 +195,8 @@ TEST_F(ZebdeviceWebTest, HttpFaults) {
         ResetUpgradeState();
         std::strcpy(gUpgradeState.deviceInfo.productName, "before");
         SimulatedDevice device;
-        ASSERT_TRUE(device.Start(DeviceArguments({"--fault", c.fault})));
-        std::int32_t result = Get();
+        ASSERT_TRUE(device.Start(bench.DeviceArguments({"--fault", c.fault})));
+        std::int32_t result = bench.Get();
         if (c.expected == -2) {
             EXPECT_GT(result, 0);
         } else {
@@ -194,22 +207,24 @@ TEST_F(ZebdeviceWebTest, HttpFaults) {
 }
 
 TEST_F(ZebdeviceWebTest, StallDelaysTheAnswer) {
+    const Bench bench{51};
     SimulatedDevice device;
-    ASSERT_TRUE(device.Start(DeviceArguments({"--fault", "stall", "--stall-ms", "300"})));
+    ASSERT_TRUE(device.Start(bench.DeviceArguments({"--fault", "stall", "--stall-ms", "300"})));
     auto start = std::chrono::steady_clock::now();
-    EXPECT_GT(Get(), 0);
+    EXPECT_GT(bench.Get(), 0);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
 }
 
 TEST_F(ZebdeviceWebTest, UpgradeCommandWithoutFetch) {
+    const Bench bench{52};
     SimulatedDevice device;
-    ASSERT_TRUE(device.Start(DeviceArguments({"--no-fetch"})));
-    EXPECT_GT(Get("/admin/upgrade?tftp://127.0.0.46:69/zeb3a7.bi1"), 0);
-    EXPECT_TRUE(device.WaitForLog("upgrade tftp://127.0.0.46:69/zeb3a7.bi1", 2000));
+    ASSERT_TRUE(device.Start(bench.DeviceArguments({"--no-fetch"})));
+    EXPECT_GT(bench.Get("/admin/upgrade?tftp://127.0.0.52:69/zeb3a7.bi1"), 0);
+    EXPECT_TRUE(device.WaitForLog("upgrade tftp://127.0.0.52:69/zeb3a7.bi1", 2000));
     EXPECT_TRUE(device.WaitForLog("fetch skipped", 2000));
-    EXPECT_GT(Get("/admin/upgrade?ftp://x"), 0);
+    EXPECT_GT(bench.Get("/admin/upgrade?ftp://x"), 0);
     EXPECT_TRUE(device.WaitForLog("upgrade refused", 2000));
-    EXPECT_GT(Get(), 0);  // still answering: nothing was flashed
+    EXPECT_GT(bench.Get(), 0);  // still answering: nothing was flashed
     EXPECT_STREQ(gUpgradeState.deviceInfo.softwareVersion, "3.0.18.0411");
 }
 
@@ -228,11 +243,11 @@ TEST(ZebdeviceFlagsTest, BadFlagsAndUnusablePortFail) {
     int taken = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(0x7f000030);  // 127.0.0.48
+    sa.sin_addr.s_addr = htonl(0x7f000035);  // 127.0.0.53
     sa.sin_port = htons(18081);
     ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
     ASSERT_EQ(::listen(taken, 1), 0);
-    int status = ExitStatusOf({"--address", "127.0.0.48", "--port", "18081"});
+    int status = ExitStatusOf({"--address", "127.0.0.53", "--port", "18081"});
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << status;
     ::close(taken);
 
