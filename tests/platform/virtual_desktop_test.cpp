@@ -8,6 +8,7 @@
 #include <chrono>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -66,13 +67,13 @@ std::intptr_t RecordingDialogProc(Hwnd window, std::uint32_t message, std::uintp
     return 0;
 }
 
-const desktop::ControlView* ControlOf(const WindowView& w, int id) {
+std::optional<desktop::ControlView> ControlOf(const WindowView& w, int id) {
     for (const auto& c : w.controls) {
         if (c.id == id) {
-            return &c;
+            return c;
         }
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 WindowView ViewOf(Hwnd window) {
@@ -292,8 +293,8 @@ TEST_F(VirtualDesktop, EnterPressesTheFocusedButtonElseTheDefaultButton) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.templateId << " focus " << c.focus);
         ModalRun run(c.templateId, c.focus);
-        const desktop::ControlView* pressed = ControlOf(ViewOf(run.window), c.expected);
-        ASSERT_NE(pressed, nullptr);
+        std::optional<desktop::ControlView> pressed = ControlOf(ViewOf(run.window), c.expected);
+        ASSERT_TRUE(pressed.has_value());
         EXPECT_TRUE(pressed->isDefault);
         run.user.Press(Key::Enter);
         EXPECT_EQ(run.Result(), c.expected);
@@ -443,8 +444,8 @@ TEST_F(VirtualDesktop, ProgressBarKeepsItsPositionInsideTheRange) {
     Hwnd w = ShowModeless(kDialogUploading);
     platform::ProgressSetRange(w, kControlProgress, 1483);
     platform::ProgressSetPosition(w, kControlProgress, 1500);
-    const desktop::ControlView* bar = ControlOf(ViewOf(w), kControlProgress);
-    ASSERT_NE(bar, nullptr);
+    std::optional<desktop::ControlView> bar = ControlOf(ViewOf(w), kControlProgress);
+    ASSERT_TRUE(bar.has_value());
     EXPECT_EQ(bar->rangeMax, 1483);
     EXPECT_EQ(bar->position, 1483);
     platform::ProgressSetRange(w, kControlProgress, 30);
