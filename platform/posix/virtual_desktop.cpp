@@ -528,14 +528,17 @@ std::intptr_t RunModalDialog(Instance, int templateId, DialogHandler handler, st
         return -1;
     }
     Initialise(w, param);
+    {
+        Edit edit;
+        if (!w->ended && w->alive) {
+            Show(edit, w);
+        }
+    }
     const std::thread::id me = std::this_thread::get_id();
     for (;;) {
         Message m;
         {
             Edit edit;
-            if (!w->visible && !w->ended && w->alive) {
-                Show(edit, w);
-            }
             auto& queue = D().queues[me];
             D().wake.wait(edit.lock, [&] { return w->ended || !w->alive || !queue.empty(); });
             if (w->ended || !w->alive) {

@@ -139,8 +139,20 @@ class VirtualDesktop : public ::testing::Test {
 };
 
 TEST_F(VirtualDesktop, ModalRunReturnsTheValueItIsEndedWithAndRemovesTheDialog) {
+    // Observers hear of the dialog as soon as it shows, not when its first message comes.
+    std::atomic<bool> observerSawIt{false};
+    desktop::SetChangeObserver([&observerSawIt] {
+        for (const WindowView& w : desktop::Snapshot()) {
+            observerSawIt = observerSawIt || w.templateId == kDialogWarning;
+        }
+    });
     ModalRun run(kDialogWarning, 0);
     ASSERT_NE(run.window, nullptr);
+    for (int i = 0; i < 2000 && !observerSawIt; ++i) {  // the observer runs just after the change
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(observerSawIt);
+    desktop::SetChangeObserver(nullptr);
     EXPECT_TRUE(ViewOf(run.window).modal);
     run.user.Click(kControlOk);
     EXPECT_EQ(run.Result(), kControlOk);

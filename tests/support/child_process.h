@@ -20,7 +20,8 @@ inline constexpr int kExitException = 98;      // the body let an exception esca
 
 // Forks; the child resets the virtual desktop and the upgrade state, starts the desktop recorder,
 // runs `body` and exits 0 if it returns. The parent collects the transcript until the child ends,
-// or kills it (SIGKILL) once `timeoutMs` have passed.
+// or kills it (SIGKILL) once `timeoutMs` have passed. Only the calling thread lives on in the
+// child, so call it while no other thread of the test is using the desktop.
 ChildResult RunInChild(const std::function<void()>& body, int timeoutMs);
 
 // True inside a child started by RunInChild.
