@@ -39,13 +39,13 @@ struct WindowView {
     Hwnd handle;
     int templateId;  // 0 for a message box
     bool isMessageBox;
-    bool modal;  // a modal dialog (dialog keys apply) or a message box
+    bool modal;     // a modal dialog (dialog keys apply) or a message box
     bool visible;
-    bool enabled;  // false while a task-modal box of its thread is up
+    bool enabled;   // false while a task-modal box of its thread is up
     std::string title;
-    std::string text;     // message box text
+    std::string text;    // message box text
     std::uint32_t flags;  // message box flags
-    Rect rect;            // screen rectangle in virtual pixels, frame included
+    Rect rect;           // screen rectangle in virtual pixels, frame included
     std::uint64_t ownerThread;
     std::vector<ControlView> controls;  // template order
 };
@@ -80,10 +80,10 @@ enum class Key {
 // that thread pumps its messages.
 void TypeText(Hwnd window, const std::string& text);  // into the focused control
 void PressKey(Hwnd window, Key key);
-void ClickButton(Hwnd window, int controlId);   // also focuses it, as a mouse click does
+void ClickButton(Hwnd window, int controlId);  // also focuses it, as a mouse click does
 void ClickControl(Hwnd window, int controlId);  // focus a control with the mouse
 void ChooseListEntry(Hwnd window, int controlId, int index);
-void CloseBox(Hwnd window);        // the close box: command 2 (Cancel)
+void CloseBox(Hwnd window);  // the close box: command 2 (Cancel)
 void DismissMessageBox(Hwnd box);  // OK
 
 // Resets the model between tests (no window may be open).
