@@ -18,12 +18,11 @@ namespace {
 
 constexpr int kLast = 59;  // 127.0.0.59
 
-// The user reads the box, notes it in the transcript and presses OK.
+// The user presses OK on the box when it comes (the transcript records the box).
 void DismissTheBox() {
     std::thread([] {
         ScriptedUser user;
-        platform::desktop::WindowView box = user.WaitForMessageBox();
-        TranscriptLine("saw \"%s\"", box.text.c_str());
+        user.WaitForMessageBox();
         user.Dismiss();
     }).detach();
 }
@@ -66,7 +65,6 @@ TEST(DeviceConnectionFatalTest, LastFreePortIsUsedThenNoneIsLeft) {
     EXPECT_EQ(child.transcript,
               "connected from 23556\n"
               "box \"ZEB Firwmare Upgrade Error\" \"Upgrade Failed: Can't bind HTTP socket\"\n"
-              "saw \"Upgrade Failed: Can't bind HTTP socket\"\n"
               "close box \"ZEB Firwmare Upgrade Error\"\n");
 }
 
