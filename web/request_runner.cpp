@@ -22,8 +22,6 @@ constexpr int kCredentialLimit = 127;  // characters including the NUL
 constexpr int kTurnsPerProgressStep = 10;
 constexpr int kProgressMaximum = 100;
 
-constexpr const char* kUserAbort = "Upgrade Failed: User Abort";
-
 constexpr const char* kPasswordExplanation =
     "This ZEB requires a password in order to be\r\nupgraded. If you do not have "
     "administrator's\r\nprivileges for this unit, please contact your\r\nService Provider or "
@@ -104,7 +102,7 @@ std::int32_t RunDeviceRequest(platform::Instance instance, std::uint32_t localAd
             continue;
         }
         if (platform::RunModalDialog(instance, kDialogPassword, PasswordDialogProc, 0) != 1) {
-            FailAndEndProcess(kUserAbort);
+            FailAndEndProcess(kUserAbortMessage);
         }
         automaticRetries = 0;
     }
@@ -124,7 +122,7 @@ std::intptr_t ConnectingDialogProc(platform::Hwnd dialog, std::uint32_t message,
     if (message == platform::kMessageCommand && (wParam & 0xffff) == kControlCancel) {
         // The worker is not waited for: ending the process stops it wherever it is.
         platform::DestroyDialogWindow(dialog);
-        FailAndEndProcess(kUserAbort);
+        FailAndEndProcess(kUserAbortMessage);
     }
     return 0;
 }
