@@ -70,7 +70,9 @@ bool ContentFits(const ControlView& control, int scale) {
         case ControlKind::LabelLeft:
         case ControlKind::LabelRight:
         case ControlKind::LabelCentred: {
-            // Every word whole on a line, and the wrapped lines within the rows.
+            // Every word whole on a line, and the wrapped lines within the rows, with a spare
+            // cell so that a label never runs into the control beside it.
+            int room = cells.width - 1;
             std::size_t longestWord = 0;
             for (std::size_t i = 0; i < control.text.size();) {
                 std::size_t end = control.text.find_first_of(" \r\n", i);
@@ -78,8 +80,8 @@ bool ContentFits(const ControlView& control, int scale) {
                 longestWord = std::max(longestWord, end - i);
                 i = end + 1;
             }
-            return static_cast<int>(longestWord) <= cells.width &&
-                   static_cast<int>(WrapWords(control.text, cells.width).size()) <= cells.height;
+            return static_cast<int>(longestWord) <= room &&
+                   static_cast<int>(WrapWords(control.text, room).size()) <= cells.height;
         }
         case ControlKind::PlainValue:
             return Length(control.text) <= cells.width;
@@ -200,8 +202,81 @@ CellRect ControlCells(const ControlView& control, int scale) {
     return cells;
 }
 
+namespace {
+
+// Rows of the client area that no control covers.
+std::vector<bool> UsedRows(const DialogLayout& layout) {
+    std::vector<bool> used(static_cast<std::size_t>(std::max(layout.clientRows, 0)), false);
+    for (const CellRect& cells : layout.controls) {
+        for (int r = std::max(cells.row, 0); r < cells.row + cells.height && r < layout.clientRows;
+             ++r) {
+            used[static_cast<std::size_t>(r)] = true;
+        }
+    }
+    return used;
+}
+
+// Removes one empty row from the longest run of empty rows; false when there is none.
+bool RemoveEmptyRow(DialogLayout& layout) {
+    std::vector<bool> used = UsedRows(layout);
+    int best = -1;
+    int bestLength = 0;
+    for (int r = 0; r < layout.clientRows;) {
+        if (used[static_cast<std::size_t>(r)]) {
+            ++r;
+            continue;
+        }
+        int start = r;
+        while (r < layout.clientRows && !used[static_cast<std::size_t>(r)]) {
+            ++r;
+        }
+        if (r - start > bestLength) {
+            bestLength = r - start;
+            best = start;
+        }
+    }
+    if (best < 0) {
+        return false;
+    }
+    for (CellRect& cells : layout.controls) {
+        if (cells.row > best) {
+            --cells.row;
+        }
+    }
+    --layout.clientRows;
+    --layout.boxRows;
+    return true;
+}
+
+// A dialog taller than the terminal gives up its empty rows, then the rows its texts leave
+// unused, so that its fields and buttons stay on the screen; the order of the rows is kept.
+void Squeeze(DialogLayout& layout, const std::vector<ControlView>& controls, int maxRows) {
+    while (layout.boxRows > maxRows && RemoveEmptyRow(layout)) {
+    }
+    if (layout.boxRows <= maxRows) {
+        return;
+    }
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        const ControlView& control = controls[i];
+        CellRect& cells = layout.controls[i];
+        std::size_t lines = 0;
+        if (control.kind == ControlKind::TextPanel) {
+            lines = SplitLines(control.text).size();
+        } else if (IsLabel(control.kind)) {
+            lines = WrapWords(control.text, cells.width).size();
+        } else {
+            continue;
+        }
+        cells.height = std::clamp(static_cast<int>(lines), 1, cells.height);
+    }
+    while (layout.boxRows > maxRows && RemoveEmptyRow(layout)) {
+    }
+}
+
+}  // namespace
+
 DialogLayout LayoutDialog(int widthUnits, int heightUnits, const std::vector<ControlView>& controls,
-                          int maxColumns) {
+                          int maxColumns, int maxRows) {
     auto columnsAt = [widthUnits](int scale) {
         return CeilDiv(static_cast<long long>(widthUnits) * scale,
                        static_cast<long long>(kUnitsPerColumn) * kBaseScale);
@@ -228,10 +303,12 @@ DialogLayout LayoutDialog(int widthUnits, int heightUnits, const std::vector<Con
     for (const ControlView& control : controls) {
         layout.controls.push_back(ControlCells(control, scale));
     }
+    Squeeze(layout, controls, maxRows);
     return layout;
 }
 
-DialogLayout LayoutWindow(const platform::desktop::WindowView& window, int maxColumns) {
+DialogLayout LayoutWindow(const platform::desktop::WindowView& window, int maxColumns,
+                          int maxRows) {
     int width = 0;
     int height = 0;
     if (const platform::DialogTemplate* dialog = platform::FindDialogTemplate(window.templateId)) {
@@ -243,7 +320,7 @@ DialogLayout LayoutWindow(const platform::desktop::WindowView& window, int maxCo
             height = std::max(height, c.y + c.height + kUnitsPerRow);
         }
     }
-    return LayoutDialog(width, height, window.controls, maxColumns);
+    return LayoutDialog(width, height, window.controls, maxColumns, maxRows);
 }
 
 std::vector<ControlView> TemplateControls(const platform::DialogTemplate& dialog) {

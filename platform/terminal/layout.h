@@ -45,12 +45,14 @@ int RowOf(int yUnits);
 // down, so controls that do not overlap in dialog units never overlap in cells.
 CellRect ControlCells(const platform::desktop::ControlView& control, int scale);
 
-// Lays a dialog of the given client size (dialog units) out for a terminal `maxColumns` wide.
+// Lays a dialog of the given client size (dialog units) out for a terminal of `maxColumns` x
+// `maxRows`. A dialog taller than the terminal drops empty rows (and then the rows its texts do
+// not use) until it fits or has none left; whatever still does not fit is clipped when drawn.
 DialogLayout LayoutDialog(int widthUnits, int heightUnits,
                           const std::vector<platform::desktop::ControlView>& controls,
-                          int maxColumns);
+                          int maxColumns, int maxRows);
 // The window's template gives the client size; without one the controls' extent does.
-DialogLayout LayoutWindow(const platform::desktop::WindowView& window, int maxColumns);
+DialogLayout LayoutWindow(const platform::desktop::WindowView& window, int maxColumns, int maxRows);
 // Controls of a template as a freshly created dialog shows them (texts of the template).
 std::vector<platform::desktop::ControlView> TemplateControls(
     const platform::DialogTemplate& dialog);

@@ -185,7 +185,7 @@ void DrawOpenList(const ControlView& control, int top, int left, int width, attr
 
 // Draws a dialog; returns the screen cell of the text cursor when this window shows one.
 bool DrawDialog(const WindowView& window, bool active, int* cursorRow, int* cursorColumn) {
-    DialogLayout layout = LayoutWindow(window, COLS);
+    DialogLayout layout = LayoutWindow(window, COLS, LINES);
     CellPoint origin = PlaceBox(window.rect, layout.boxColumns, layout.boxRows, COLS, LINES);
     attr_t base = DialogAttributes() | (window.enabled ? A_NORMAL : A_DIM);
     Clip screen = ScreenClip();

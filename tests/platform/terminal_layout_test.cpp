@@ -35,7 +35,7 @@ void ExpectLayout(int templateId, int scale, int boxColumns, int boxRows,
     ASSERT_NE(dialog, nullptr);
     std::vector<ControlView> controls = terminal::TemplateControls(*dialog);
     terminal::DialogLayout layout =
-        terminal::LayoutDialog(dialog->width, dialog->height, controls, 200);
+        terminal::LayoutDialog(dialog->width, dialog->height, controls, 200, 100);
     EXPECT_EQ(layout.scale, scale);
     EXPECT_EQ(layout.boxColumns, boxColumns);
     EXPECT_EQ(layout.boxRows, boxRows);
@@ -78,20 +78,20 @@ TEST(TerminalLayoutTest, WarningAndConfirmationDialogsInCells) {
                  });
 }
 
-// "Your IP Address" needs 15 cells where 52 units give 13: the whole dialog widens until it
-// fits, and the list's closed row lines up with its label.
+// "Your IP Address" needs 15 cells and one to spare where 52 units give 13: the whole dialog
+// widens until it fits, and the list's closed row lines up with its label.
 TEST(TerminalLayoutTest, AddressDialogWidensForItsLabel) {
-    ExpectLayout(kDialogAddressAdapter, 1125, 49, 25,
+    ExpectLayout(kDialogAddressAdapter, 1200, 52, 25,
                  {
-                     {kControlOk, "", {7, 16, 14, 1}},
-                     {kControlCancel, "", {24, 16, 14, 1}},
-                     {kControlMainText, "", {3, 0, 39, 2}},
-                     {1008, "", {3, 5, 42, 7}},
-                     {1015, "", {10, 4, 25, 1}},
-                     {1017, "", {17, 20, 22, 1}},
-                     {-1, "Your IP Address", {2, 20, 15, 1}},
-                     {-1, "", {33, 2, 6, 2}},
-                     {1000, "", {7, 13, 30, 1}},
+                     {kControlOk, "", {7, 16, 15, 1}},
+                     {kControlCancel, "", {25, 16, 15, 1}},
+                     {kControlMainText, "", {3, 0, 42, 2}},
+                     {1008, "", {3, 5, 45, 7}},
+                     {1015, "", {11, 4, 26, 1}},
+                     {1017, "", {18, 20, 24, 1}},
+                     {-1, "Your IP Address", {2, 20, 16, 1}},
+                     {-1, "", {35, 2, 6, 2}},
+                     {1000, "", {7, 13, 33, 1}},
                  });
 }
 
@@ -145,7 +145,7 @@ TEST(TerminalLayoutTest, TextPanelWidensTheDialogWithinTheTerminal) {
     controls[2].text = kWarningText;
 
     terminal::DialogLayout wide =
-        terminal::LayoutDialog(dialog->width, dialog->height, controls, 80);
+        terminal::LayoutDialog(dialog->width, dialog->height, controls, 80, 40);
     EXPECT_GE(wide.controls[2].width, 55);
     EXPECT_LE(wide.boxColumns, 80);
     std::vector<std::string> lines =
@@ -157,7 +157,7 @@ TEST(TerminalLayoutTest, TextPanelWidensTheDialogWithinTheTerminal) {
     EXPECT_LE(wide.controls[1].column + wide.controls[1].width, wide.clientColumns);
 
     terminal::DialogLayout narrow =
-        terminal::LayoutDialog(dialog->width, dialog->height, controls, 50);
+        terminal::LayoutDialog(dialog->width, dialog->height, controls, 50, 40);
     EXPECT_EQ(narrow.scale, terminal::kBaseScale);
     lines =
         terminal::ControlLines(controls[2], narrow.controls[2].width, narrow.controls[2].height);
@@ -337,6 +337,49 @@ TEST(TerminalLayoutTest, MessageBoxIsCentredWithItsButtonBelowTheText) {
     for (const std::string& line : box.lines) {
         EXPECT_LE(static_cast<int>(line.size()) + box.textColumn, box.boxColumns - 1);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The password dialog is 32 rows tall; on a 24-row terminal its empty rows go so that the
+// user name, password and buttons stay on the screen, in their order and apart.
+TEST(TerminalLayoutTest, TallDialogDropsEmptyRowsToFitTheTerminal) {
+    const platform::DialogTemplate* dialog = platform::FindDialogTemplate(kDialogPassword);
+    ASSERT_NE(dialog, nullptr);
+    std::vector<ControlView> controls = terminal::TemplateControls(*dialog);
+    std::string text;
+    for (int i = 0; i < 19; ++i) {
+        text += (i ? "\r\n" : "") + std::string("line ") + std::to_string(i);
+    }
+    controls[6].text = text;  // 19 lines in 19 rows
+    terminal::DialogLayout full =
+        terminal::LayoutDialog(dialog->width, dialog->height, controls, 80, 40);
+    EXPECT_EQ(full.boxRows, 32);
+
+    terminal::DialogLayout squeezed =
+        terminal::LayoutDialog(dialog->width, dialog->height, controls, 80, 24);
+    EXPECT_EQ(squeezed.boxRows, 24);
+    EXPECT_EQ(squeezed.controls[6].height, 19);  // the text keeps all its lines
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        const CellRect& a = squeezed.controls[i];
+        EXPECT_LE(a.row + a.height, squeezed.clientRows) << i;
+        for (std::size_t j = 0; j < controls.size(); ++j) {
+            if (i != j) {
+                EXPECT_FALSE(Overlap(a, squeezed.controls[j])) << i << " " << j;
+                // Rows keep their order.
+                EXPECT_EQ(full.controls[i].row < full.controls[j].row,
+                          a.row < squeezed.controls[j].row);
+            }
+        }
+    }
+    // Still too small: the rows a short text leaves unused go too; beyond that it is clipped.
+    controls[6].text = "short";
+    terminal::DialogLayout tiny =
+        terminal::LayoutDialog(dialog->width, dialog->height, controls, 80, 4);
+    EXPECT_EQ(tiny.controls[6].height, 1);
+    EXPECT_EQ(tiny.boxRows, 2 + 4);
 }
 
 }  // namespace
