@@ -91,14 +91,17 @@ bool StartTerminalSession(TerminalSession* session, const std::vector<std::strin
     session->exitFile = pattern + "/exit";
     session->socketName =
         "zebterm-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
-    std::string script;
+    // The terminal modes are saved before and after the program, so that a test can tell
+    // whether the program gave the terminal back as it found it. The exit line is written under
+    // another name and renamed, so that a reader never sees half of it.
+    std::string script = "stty -g > " + ShellQuote(pattern + "/modes-before") + "; ";
     for (const std::string& arg : argv) {
         script += ShellQuote(arg) + " ";
     }
-    // Written under another name and renamed, so that a reader never sees half a line.
     std::string partial = ShellQuote(session->exitFile + ".part");
-    script +=
-        "; echo EXIT=$? > " + partial + " && mv " + partial + " " + ShellQuote(session->exitFile);
+    script += "; code=$?; stty -g > " + ShellQuote(pattern + "/modes-after") +
+              "; echo EXIT=$code > " + partial + " && mv " + partial + " " +
+              ShellQuote(session->exitFile);
     std::vector<std::string> command = {
         "new-session",       "-d", "-s", kSessionName, "-x", std::to_string(columns), "-y",
         std::to_string(rows)};
@@ -111,9 +114,13 @@ bool StartTerminalSession(TerminalSession* session, const std::vector<std::strin
     return session->started;
 }
 
-std::string CaptureScreen(const TerminalSession& session) {
+std::string CaptureScreen(const TerminalSession& session, bool withAttributes) {
+    std::vector<std::string> command = {"capture-pane", "-p", "-t", kSessionName};
+    if (withAttributes) {
+        command.push_back("-e");
+    }
     std::string screen;
-    if (Run(Tmux(session, {"capture-pane", "-p", "-t", kSessionName}), &screen) != 0) {
+    if (Run(Tmux(session, command), &screen) != 0) {
         return "";
     }
     return screen;
@@ -157,6 +164,17 @@ int WaitForExitCode(const TerminalSession& session, int timeoutMs) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));
     }
+}
+
+bool TerminalModesRestored(const TerminalSession& session) {
+    auto read = [](const std::string& path) {
+        std::ifstream file(path);
+        std::string line;
+        std::getline(file, line);
+        return line;
+    };
+    std::string before = read(session.directory + "/modes-before");
+    return !before.empty() && before == read(session.directory + "/modes-after");
 }
 
 void EndTerminalSession(TerminalSession* session) {

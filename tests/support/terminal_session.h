@@ -24,7 +24,8 @@ bool StartTerminalSession(TerminalSession* session, const std::vector<std::strin
                           int columns, int rows, const std::vector<std::string>& environment = {});
 
 // The screen as text, one line per row; empty once the program and the session have ended.
-std::string CaptureScreen(const TerminalSession& session);
+// With attributes, the text carries the escape sequences of its colours and video attributes.
+std::string CaptureScreen(const TerminalSession& session, bool withAttributes = false);
 
 // Polls the screen every 50 ms until it contains `text` or `timeoutMs` has passed. The last
 // screen read is left in `screen` (for the failure message).
@@ -38,6 +39,10 @@ void SendText(const TerminalSession& session, const std::string& text);
 // Waits until the program has ended and returns its exit code; -1 when it is still running
 // after `timeoutMs`.
 int WaitForExitCode(const TerminalSession& session, int timeoutMs);
+
+// After the program has ended: whether the terminal's modes (stty) are as they were before it
+// started.
+bool TerminalModesRestored(const TerminalSession& session);
 
 // Kills the tmux server (and with it the program) and removes the temporary directory.
 void EndTerminalSession(TerminalSession* session);
