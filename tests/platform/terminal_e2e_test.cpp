@@ -107,8 +107,9 @@ TEST_F(TerminalEndToEndTest, WarningOpensOnCancelAndEnterEndsTheProgram) {
 
 TEST_F(TerminalEndToEndTest, AddressDialogListsAddressesAndRejectsAnInvalidOne) {
     WaitFor(kWarningFirstLine);
+    // Shift-Tab to Continue, which then is the button Enter presses.
     testsupport::SendKeys(session_, {"BTab"});
-    ASSERT_TRUE(WaitForHighlight("Continue"));
+    ASSERT_TRUE(WaitForHighlight("<[Continue]>"));
     testsupport::SendKeys(session_, {"Enter"});
 
     std::string screen = WaitFor("Version " ZEB_DEFAULT_IMAGE_VERSION);

@@ -20,18 +20,22 @@ namespace {
 constexpr int kPollMilliseconds = 50;
 constexpr const char* kSessionName = "zeb";
 
-// Runs a command to its end; its standard output goes to `output` when given. Returns the exit
+// Runs a command to its end; its standard output goes to `output` when given, else nowhere (a
+// tmux server started by the command must not hold a pipe of ours open). Returns the exit
 // status, or -1 when it could not be run.
 int Run(const std::vector<std::string>& argv, std::string* output = nullptr) {
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) {
+    int pipeFds[2] = {-1, -1};
+    if (output != nullptr && ::pipe2(pipeFds, O_CLOEXEC) != 0) {
         return -1;
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    if (output != nullptr) {
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    }
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
     std::vector<char*> args;
     for (const std::string& arg : argv) {
         args.push_back(const_cast<char*>(arg.c_str()));
@@ -40,13 +44,15 @@ int Run(const std::vector<std::string>& argv, std::string* output = nullptr) {
     pid_t child = 0;
     int spawned = ::posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFds[1]);
     std::string text;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
-        text.append(buffer, static_cast<std::size_t>(n));
+    if (output != nullptr) {
+        ::close(pipeFds[1]);
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+            text.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::close(pipeFds[0]);
     }
-    ::close(pipeFds[0]);
     if (spawned != 0) {
         return -1;
     }
@@ -94,7 +100,9 @@ bool StartTerminalSession(TerminalSession* session, const std::vector<std::strin
     // The terminal modes are saved before and after the program, so that a test can tell
     // whether the program gave the terminal back as it found it. The exit line is written under
     // another name and renamed, so that a reader never sees half of it.
-    std::string script = "stty -g > " + ShellQuote(pattern + "/modes-before") + "; ";
+    // The shell catches SIGINT (its children start with the default action), so that Ctrl-C
+    // reaches the program alone and the shell goes on to record how it ended.
+    std::string script = "trap : INT; stty -g > " + ShellQuote(pattern + "/modes-before") + "; ";
     for (const std::string& arg : argv) {
         script += ShellQuote(arg) + " ";
     }
