@@ -56,9 +56,8 @@ bool IsSingleLine(const ControlView& control) {
 // Widest cell run in which an address "aaa.bbb.ccc.ddd" is shown.
 constexpr int kAddressCells = 15;
 
-// Whether a control's text shows whole in its cells at this scale.
-bool ContentFits(const ControlView& control, int scale) {
-    CellRect cells = ControlCells(control, scale);
+// Whether a control's text shows whole in its cells.
+bool ContentFits(const ControlView& control, const CellRect& cells) {
     switch (control.kind) {
         case ControlKind::TextPanel:
             for (const std::string& line : SplitLines(control.text)) {
@@ -273,6 +272,52 @@ void Squeeze(DialogLayout& layout, const std::vector<ControlView>& controls, int
     }
 }
 
+// A one-line label whose text (and a spare cell) is wider than its cells spills into the free
+// cells of its row, away from its alignment edge: up to the nearest control or the client edge.
+void SpillLabels(const std::vector<ControlView>& controls, std::vector<CellRect>& cells,
+                 int clientColumns) {
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        const ControlView& label = controls[i];
+        CellRect& own = cells[i];
+        int wanted = Length(label.text) + 1;
+        bool left = label.kind == ControlKind::LabelLeft;
+        if ((!left && label.kind != ControlKind::LabelRight) || !IsSingleLine(label) ||
+            wanted <= own.width) {
+            continue;
+        }
+        int limit = left ? clientColumns : 0;
+        for (std::size_t j = 0; j < cells.size(); ++j) {
+            const CellRect& other = cells[j];
+            if (j == i || other.row > own.row || other.row + other.height <= own.row) {
+                continue;
+            }
+            if (left && other.column >= own.column + own.width) {
+                limit = std::min(limit, other.column);
+            } else if (!left && other.column + other.width <= own.column) {
+                limit = std::max(limit, other.column + other.width);
+            }
+        }
+        int end = own.column + own.width;
+        int width = std::min(wanted, left ? limit - own.column : end - limit);
+        if (width > own.width) {
+            own.width = width;
+            if (!left) {
+                own.column = end - width;
+            }
+        }
+    }
+}
+
+std::vector<CellRect> CellsAt(const std::vector<ControlView>& controls, int scale,
+                              int clientColumns) {
+    std::vector<CellRect> cells;
+    for (const ControlView& control : controls) {
+        cells.push_back(ControlCells(control, scale));
+    }
+    SpillLabels(controls, cells, clientColumns);
+    return cells;
+}
+
 }  // namespace
 
 DialogLayout LayoutDialog(int widthUnits, int heightUnits, const std::vector<ControlView>& controls,
@@ -288,8 +333,11 @@ DialogLayout LayoutDialog(int widthUnits, int heightUnits, const std::vector<Con
             break;
         }
         scale = candidate;
-        bool fits = std::all_of(controls.begin(), controls.end(),
-                                [candidate](const auto& c) { return ContentFits(c, candidate); });
+        std::vector<CellRect> cells = CellsAt(controls, candidate, columnsAt(candidate));
+        bool fits = true;
+        for (std::size_t i = 0; i < controls.size() && fits; ++i) {
+            fits = ContentFits(controls[i], cells[i]);
+        }
         if (fits) {
             break;
         }
@@ -300,9 +348,7 @@ DialogLayout LayoutDialog(int widthUnits, int heightUnits, const std::vector<Con
     layout.clientRows = CeilDiv(heightUnits, kUnitsPerRow);
     layout.boxColumns = layout.clientColumns + 2;
     layout.boxRows = layout.clientRows + 2;
-    for (const ControlView& control : controls) {
-        layout.controls.push_back(ControlCells(control, scale));
-    }
+    layout.controls = CellsAt(controls, scale, layout.clientColumns);
     Squeeze(layout, controls, maxRows);
     return layout;
 }

@@ -81,17 +81,17 @@ TEST(TerminalLayoutTest, WarningAndConfirmationDialogsInCells) {
 // "Your IP Address" needs 15 cells and one to spare where 52 units give 13: the whole dialog
 // widens until it fits, and the list's closed row lines up with its label.
 TEST(TerminalLayoutTest, AddressDialogWidensForItsLabel) {
-    ExpectLayout(kDialogAddressAdapter, 1200, 52, 25,
+    ExpectLayout(kDialogAddressAdapter, 1150, 50, 25,
                  {
-                     {kControlOk, "", {7, 16, 15, 1}},
-                     {kControlCancel, "", {25, 16, 15, 1}},
-                     {kControlMainText, "", {3, 0, 42, 2}},
-                     {1008, "", {3, 5, 45, 7}},
-                     {1015, "", {11, 4, 26, 1}},
-                     {1017, "", {18, 20, 24, 1}},
-                     {-1, "Your IP Address", {2, 20, 16, 1}},
-                     {-1, "", {35, 2, 6, 2}},
-                     {1000, "", {7, 13, 33, 1}},
+                     {kControlOk, "", {7, 16, 14, 1}},
+                     {kControlCancel, "", {24, 16, 15, 1}},
+                     {kControlMainText, "", {3, 0, 40, 2}},
+                     {1008, "", {3, 5, 43, 7}},
+                     {1015, "", {10, 4, 26, 1}},
+                     {1017, "", {18, 20, 22, 1}},
+                     {-1, "Your IP Address", {2, 20, 16, 1}},  // spilled into the gap cell
+                     {-1, "", {34, 2, 5, 2}},
+                     {1000, "", {7, 13, 31, 1}},
                  });
 }
 
@@ -380,6 +380,45 @@ TEST(TerminalLayoutTest, TallDialogDropsEmptyRowsToFitTheTerminal) {
         terminal::LayoutDialog(dialog->width, dialog->height, controls, 80, 4);
     EXPECT_EQ(tiny.controls[6].height, 1);
     EXPECT_EQ(tiny.boxRows, 2 + 4);
+}
+
+}  // namespace
+
+namespace {
+
+// The success dialog's web-address line is wider than its 53 units: it spills into the free
+// cells of its row rather than widening the whole dialog, which only its text panel widens.
+TEST(TerminalLayoutTest, OneLineLabelSpillsIntoFreeCellsOfItsRow) {
+    const platform::DialogTemplate* dialog = platform::FindDialogTemplate(kDialogSuccess);
+    ASSERT_NE(dialog, nullptr);
+    std::vector<ControlView> controls = terminal::TemplateControls(*dialog);
+    std::size_t label = 0;
+    while (label < controls.size() && controls[label].kind != ControlKind::LabelLeft) {
+        ++label;
+    }
+    ASSERT_LT(label, controls.size());
+    controls[label].text = "www.zeb-voice.example";  // 21 characters in 13 cells
+    controls[2].text = "Your ZEB has been successfully\r\nupgraded to the version shown\r\nbelow.";
+    terminal::DialogLayout layout =
+        terminal::LayoutDialog(dialog->width, dialog->height, controls, 100, 40);
+    EXPECT_EQ(layout.scale, 1075);  // the panel's 30 characters, not the label, set the width
+    EXPECT_EQ(layout.controls[label].width, 22);
+    EXPECT_LE(layout.controls[label].column + layout.controls[label].width, layout.clientColumns);
+    std::vector<std::string> lines = terminal::ControlLines(
+        controls[label], layout.controls[label].width, layout.controls[label].height);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "www.zeb-voice.example ");
+
+    // Beside another control the label stops there.
+    ControlView right = controls[label];
+    right.kind = ControlKind::Button;
+    right.text = "X";
+    right.x += right.width + 8;
+    right.width = 20;
+    controls.push_back(right);
+    layout = terminal::LayoutDialog(dialog->width, dialog->height, controls, 100, 40);
+    EXPECT_EQ(layout.controls[label].column + layout.controls[label].width,
+              layout.controls.back().column);
 }
 
 }  // namespace
