@@ -34,7 +34,7 @@ using platform::desktop::WindowView;
 constexpr int kFrameMilliseconds = 20;
 constexpr int kEscapeDelayMilliseconds = 25;
 // How long the end hook waits for a frame being drawn before it restores the terminal anyway.
-constexpr auto kRestoreWait = std::chrono::seconds(1);
+constexpr auto kRestoreWait = std::chrono::seconds(5);
 
 enum ColourPair : short { kDesktopPair = 1, kDialogPair = 2, kShadowPair = 3 };
 
