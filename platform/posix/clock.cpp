@@ -5,6 +5,7 @@
 
 #include <atomic>
 
+#include "platform/posix/time_scale.h"
 #include "platform/test_hooks.h"
 
 namespace platform {
@@ -22,8 +23,14 @@ std::uint64_t MonotonicMicroseconds() {
 }  // namespace
 
 namespace testing {
-void SetTimeScale(std::uint32_t factor) { gTimeScale = factor == 0 ? 1 : factor; }
+void SetTimeScale(std::uint32_t factor) {
+    gTimeScale = factor == 0 ? 1 : factor;
+}
 }  // namespace testing
+
+std::uint32_t TimeScale() {
+    return gTimeScale.load();
+}
 
 std::uint32_t MillisecondClock() {
     return static_cast<std::uint32_t>(MonotonicMicroseconds() * gTimeScale.load() / 1000u);
@@ -31,7 +38,8 @@ std::uint32_t MillisecondClock() {
 
 void SleepMilliseconds(std::uint32_t milliseconds) {
     std::uint64_t micros = static_cast<std::uint64_t>(milliseconds) * 1000u / gTimeScale.load();
-    timespec ts{static_cast<time_t>(micros / 1000000u), static_cast<long>(micros % 1000000u) * 1000};
+    timespec ts{static_cast<time_t>(micros / 1000000u),
+                static_cast<long>(micros % 1000000u) * 1000};
     while (::nanosleep(&ts, &ts) != 0) {
     }
 }

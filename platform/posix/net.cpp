@@ -7,11 +7,13 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstring>
 
+#include "platform/posix/time_scale.h"
 #include "platform/test_hooks.h"
 
 namespace platform {
@@ -36,13 +38,21 @@ Socket OpenSocket(int type) {
 }  // namespace
 
 namespace testing {
-void SetNetworkingFails(bool fails) { gNetworkingFails = fails; }
+void SetNetworkingFails(bool fails) {
+    gNetworkingFails = fails;
+}
 }  // namespace testing
 
-bool StartNetworking() { return !gNetworkingFails.load(); }
+bool StartNetworking() {
+    return !gNetworkingFails.load();
+}
 
-Socket OpenTcpSocket() { return OpenSocket(SOCK_STREAM); }
-Socket OpenUdpSocket() { return OpenSocket(SOCK_DGRAM); }
+Socket OpenTcpSocket() {
+    return OpenSocket(SOCK_STREAM);
+}
+Socket OpenUdpSocket() {
+    return OpenSocket(SOCK_DGRAM);
+}
 
 int BindSocket(Socket s, const SocketAddress& local) {
     sockaddr_in sa = ToSockaddr(local);
@@ -107,8 +117,12 @@ bool SetNonBlocking(Socket s, bool on) {
 }
 
 bool WaitReadable(Socket s, std::uint32_t timeoutMs) {
+    // The wait shrinks with the test seam's time scale, as sleeps do.
+    std::uint64_t micros = static_cast<std::uint64_t>(timeoutMs) * 1000u / TimeScale();
+    timespec limit{static_cast<time_t>(micros / 1000000u),
+                   static_cast<long>(micros % 1000000u) * 1000};
     pollfd p{static_cast<int>(s), POLLIN, 0};
-    int r = ::poll(&p, 1, static_cast<int>(timeoutMs));
+    int r = ::ppoll(&p, 1, &limit, nullptr);
     return r > 0 && (p.revents & (POLLIN | POLLERR | POLLHUP)) != 0;
 }
 
