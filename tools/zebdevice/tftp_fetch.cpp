@@ -82,14 +82,15 @@ void SendTo(int fd, const void* data, std::size_t length, const sockaddr_in& to)
 }
 
 std::string ReadRequest(const std::string& name) {
+    // The mode and the options, each NUL-terminated; sizeof counts the last NUL.
+    static const char kModeAndOptions[] =
+        "octet\0tsize\0"
+        "0\0timeout\0"
+        "5";
     std::string r("\0\1", 2);
     r += name;
     r.push_back('\0');
-    r += std::string(
-        "octet\0tsize\0"
-        "0\0timeout\0"
-        "5\0",
-        23);
+    r.append(kModeAndOptions, sizeof kModeAndOptions);
     return r;
 }
 
@@ -224,9 +225,11 @@ FetchResult FetchFirmware(const FetchRequest& request) {
         if (length < 4) {
             continue;
         }
-        if (answered && (from.sin_addr.s_addr != serverTid.sin_addr.s_addr ||
-                         from.sin_port != serverTid.sin_port)) {
-            continue;  // not the server this transfer talks to
+        // The first answer may come from another port of the server's address (a server that
+        // moves to a fresh port); after it, only that address and port count.
+        if (from.sin_addr.s_addr != server.sin_addr.s_addr ||
+            (answered && from.sin_port != serverTid.sin_port)) {
+            continue;
         }
         std::uint16_t opcode = Get16(buffer);
         if (opcode == kOpError) {
