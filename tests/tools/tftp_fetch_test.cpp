@@ -41,16 +41,18 @@ TEST(TftpFetchTest, FetchesInLockStepAndReacknowledgesARepeat) {
     std::string packet;
     std::uint16_t devicePort = 0;
     ASSERT_TRUE(server.Receive(&packet, 2000, &devicePort));
-    EXPECT_EQ(packet, std::string("\0\1/zeb3a7.bi1\0octet\0tsize\0"
-                                  "0\0timeout\0"
-                                  "5\0",
-                                  37));
+    // Name, mode and options, each ending with a NUL (sizeof counts the literal's last one).
+    static const char kReadRequest[] =
+        "\0\1/zeb3a7.bi1\0octet\0tsize\0"
+        "0\0timeout\0"
+        "5";
+    EXPECT_EQ(packet, std::string(kReadRequest, sizeof kReadRequest));
 
-    const std::string oack(
+    static const char kOptionAck[] =
         "\0\6tsize\0"
         "522\0timeout\0"
-        "5\0",
-        21);
+        "5";
+    const std::string oack(kOptionAck, sizeof kOptionAck);
     server.SendTo(oack, Loopback(kDevice), devicePort);
     ASSERT_TRUE(server.Receive(&packet, 2000));
     EXPECT_EQ(packet, Ack(0));
