@@ -22,6 +22,8 @@ cmake --build --preset default --target tftp_transfer zebmkimage >/dev/null
 
 root="$(mktemp -d)"
 cp "$image" "$root/"
+chmod 755 "$root"
+chmod 644 "$root/$(basename "$image")"  # the server reads as an unprivileged user
 in.tftpd -L -s "$root" -a "127.0.0.1:$port" &
 tftpd=$!
 trap 'kill "$tftpd" 2>/dev/null || true; wait "$tftpd" 2>/dev/null || true; rm -rf "$root"' EXIT

@@ -89,12 +89,42 @@ zebdevice::FetchRequest Fetch(int deviceLast, int serverLast, std::uint16_t port
     return request;
 }
 
+// A text on one transcript line: line breaks written as \r and \n.
+std::string OneLine(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+    }
+    return out;
+}
+
 // Inside the child: waits for the success dialog, notes what it shows and presses OK.
 void AcceptSuccess(ScriptedUser& user) {
     user.WaitForDialog(kDialogSuccess);
     TranscriptLine("success title=\"%s\" text=\"%s\" version=\"%s\"", user.Title().c_str(),
-                   user.Text(kControlMainText).c_str(), user.Text(1004).c_str());
+                   OneLine(user.Text(kControlMainText)).c_str(), user.Text(1004).c_str());
     user.Click(kControlOk);
+}
+
+// Inside the child: waits for the waiting dialog and its explanation (empty when `expectEmpty`),
+// and notes the explanation.
+void NoteWaitingDialog(ScriptedUser& user, bool expectEmpty) {
+    user.WaitForDialog(kDialogWaiting);
+    if (!expectEmpty) {
+        user.WaitUntil(
+            [](const std::vector<platform::desktop::WindowView>& windows) {
+                for (const auto& w : windows) {
+                    for (const auto& c : w.controls) {
+                        if (w.templateId == kDialogWaiting && c.id == 1022 && !c.text.empty()) {
+                            return true;
+                        }
+                    }
+                }
+                return false;
+            },
+            "the explanation of the waiting dialog");
+    }
+    TranscriptLine("explanation \"%s\"", OneLine(user.Text(1022)).c_str());
 }
 
 // Inside the child: waits for the common error box, notes its text and dismisses it.
@@ -111,6 +141,15 @@ void DismissFailure(ScriptedUser& user) {
     platform::EndProcess(3);
 }
 
+const std::string kExplanationLine =
+    "explanation \"Firmware upload will begin when the ZEB is idle, where the ZEB will request to "
+    "download the firmware from this PC using TFTP at the first available UDP port starting at "
+    "port number 69.\\r\\n\\r\\nIf firmware download does not start, please check that you "
+    "have done the following: a) Hangup properly all the phones attached to the ZEB, b) Disable "
+    "any firewall software (such as Internet Connection Firewall) on this PC, and c) Make sure "
+    "that this PC and the ZEB are on the same LAN subnet; it will not work for example if this "
+    "PC is behind a router while the ZEB is in front of it.\"";
+
 bool Contains(const std::string& transcript, const std::string& line) {
     for (const std::string& l : TranscriptLines(transcript)) {
         if (l == line) {
@@ -124,7 +163,7 @@ std::string SuccessLine(int deviceLast, const char* version) {
     char line[256];
     std::snprintf(line, sizeof line,
                   "success title=\"ZEB@127.0.0.%d Upgrade Successful!\" text=\"Your ZEB has been "
-                  "successfully\r\nupgraded to the version shown\r\nbelow.\" version=\"%s\"",
+                  "successfully\\r\\nupgraded to the version shown\\r\\nbelow.\" version=\"%s\"",
                   deviceLast, version);
     return line;
 }
@@ -420,8 +459,7 @@ TEST(TftpServerTest, TwoStagesMoveTheStageOnceAndRefuseTheOldName) {
             std::uint16_t port = StartTftpListener(Loopback(74));
             std::thread user([] {
                 ScriptedUser u;
-                u.WaitForDialog(kDialogWaiting);
-                TranscriptLine("first explanation empty=%d", u.Text(1022).empty());
+                NoteWaitingDialog(u, false);
                 AcceptSuccess(u);
             });
             zebdevice::FetchResult first =
@@ -446,7 +484,7 @@ TEST(TftpServerTest, TwoStagesMoveTheStageOnceAndRefuseTheOldName) {
         kChildTimeoutMs);
     ASSERT_FALSE(r.timedOut) << r.transcript;
     EXPECT_EQ(r.exitCode, 0) << r.transcript;
-    EXPECT_TRUE(Contains(r.transcript, "first explanation empty=0")) << r.transcript;
+    EXPECT_TRUE(Contains(r.transcript, kExplanationLine)) << r.transcript;
     EXPECT_TRUE(Contains(r.transcript, "transition same=1")) << r.transcript;
     EXPECT_TRUE(Contains(r.transcript, "stage=1")) << r.transcript;
     EXPECT_TRUE(Contains(r.transcript, "old name failure=no-answer")) << r.transcript;
@@ -470,8 +508,7 @@ TEST(TftpServerTest, WaitsOnTheNextFreePortUntilCancelled) {
             std::uint16_t port = StartTftpListener(Loopback(68));
             TranscriptLine("port %u", port);
             ScriptedUser u;
-            u.WaitForDialog(kDialogWaiting);
-            TranscriptLine("explanation \"%s\"", u.Text(1022).c_str());
+            NoteWaitingDialog(u, false);
             u.Click(kControlCancel);
             DismissFailure(u);
             AwaitListenerEnd();
@@ -480,16 +517,7 @@ TEST(TftpServerTest, WaitsOnTheNextFreePortUntilCancelled) {
     ASSERT_FALSE(r.timedOut) << r.transcript;
     EXPECT_EQ(r.exitCode, 0) << r.transcript;
     EXPECT_TRUE(Contains(r.transcript, "port 70")) << r.transcript;
-    EXPECT_TRUE(Contains(
-        r.transcript,
-        "explanation \"Firmware upload will begin when the ZEB is idle, where the ZEB will "
-        "request to download the firmware from this PC using TFTP at the first available UDP "
-        "port starting at port number 69.\r\n\r\nIf firmware download does not start, please "
-        "check that you have done the following: a) Hangup properly all the phones attached to "
-        "the ZEB, b) Disable any firewall software (such as Internet Connection Firewall) on "
-        "this PC, and c) Make sure that this PC and the ZEB are on the same LAN subnet; it will "
-        "not work for example if this PC is behind a router while the ZEB is in front of it.\""))
-        << r.transcript;
+    EXPECT_TRUE(Contains(r.transcript, kExplanationLine)) << r.transcript;
     EXPECT_TRUE(Contains(r.transcript, FailureLine("Upgrade Failed: User Abort"))) << r.transcript;
 }
 
