@@ -19,6 +19,12 @@ Bytes B(std::initializer_list<int> values) {
     return out;
 }
 
+// The bytes of a literal without the NUL the compiler adds after it.
+template <std::size_t N>
+std::string Raw(const char (&text)[N]) {
+    return std::string(text, N - 1);
+}
+
 // Raw bytes of a datagram from text that may hold NULs.
 Bytes Datagram(const std::string& text) {
     return Bytes(text.begin(), text.end());
@@ -59,8 +65,8 @@ TEST(TftpPacketsTest, OptionAckBytes) {
     const Case cases[] = {
         {759100, B({0x00, 0x06, 0x74, 0x73, 0x69, 0x7a, 0x65, 0x00, 0x37, 0x35, 0x39, 0x31, 0x30,
                     0x30, 0x00, 0x74, 0x69, 0x6d, 0x65, 0x6f, 0x75, 0x74, 0x00, 0x35, 0x00})},
-        {0, Datagram(std::string("\0\6tsize\0000\0timeout\0005\0", 19 + 1))},
-        {4294967295u, Datagram(std::string("\0\6tsize\0004294967295\0timeout\0005\0", 19 + 10))},
+        {0, Datagram(Raw("\0\6tsize\0000\0timeout\0005\0"))},
+        {4294967295u, Datagram(Raw("\0\6tsize\0004294967295\0timeout\0005\0"))},
     };
     for (const Case& c : cases) {
         std::uint8_t packet[kTftpPacketSize];
@@ -100,24 +106,20 @@ TEST(TftpPacketsTest, ListenerReadsOneDatagram) {
     };
     const std::string rrq("\0\1", 2);
     const Case cases[] = {
-        {"exact name", rrq + std::string("/zeb3a7.bi1\0octet\0tsize\0000\0", 28),
-         ListenerAction::Accept},
-        {"exact name, no mode", rrq + std::string("/zeb3a7.bi1\0", 12), ListenerAction::Accept},
-        {"other letter case", rrq + std::string("/ZEB3A7.bi1\0octet\0", 18),
-         ListenerAction::RefuseName},
-        {"other name", rrq + std::string("/zeb3a8.bi1\0octet\0", 18), ListenerAction::RefuseName},
-        {"prefix of the name", rrq + std::string("/zeb3a7.bi\0octet\0", 17),
-         ListenerAction::RefuseName},
+        {"exact name", rrq + Raw("/zeb3a7.bi1\0octet\0tsize\0000\0"), ListenerAction::Accept},
+        {"exact name, no mode", rrq + Raw("/zeb3a7.bi1\0"), ListenerAction::Accept},
+        {"other letter case", rrq + Raw("/ZEB3A7.bi1\0octet\0"), ListenerAction::RefuseName},
+        {"other name", rrq + Raw("/zeb3a8.bi1\0octet\0"), ListenerAction::RefuseName},
+        {"prefix of the name", rrq + Raw("/zeb3a7.bi\0octet\0"), ListenerAction::RefuseName},
         {"name without its NUL", rrq + "/zeb3a7.bi1", ListenerAction::RefuseName},
         {"opcode only", rrq, ListenerAction::RefuseName},
-        {"write request", std::string("\0\2/zeb3a7.bi1\0octet\0", 20),
-         ListenerAction::WriteRequest},
-        {"data", std::string("\0\3\0\1abc", 7), ListenerAction::DataPacket},
-        {"ack", std::string("\0\4\0\0", 4), ListenerAction::AckPacket},
-        {"error", std::string("\0\5\0\1x\0", 6), ListenerAction::ErrorPacket},
-        {"option ack", std::string("\0\6", 2), ListenerAction::Ignore},
-        {"unknown opcode", std::string("\1\1", 2), ListenerAction::Ignore},
-        {"one byte", std::string("\0", 1), ListenerAction::Ignore},
+        {"write request", Raw("\0\2/zeb3a7.bi1\0octet\0"), ListenerAction::WriteRequest},
+        {"data", Raw("\0\3\0\1abc"), ListenerAction::DataPacket},
+        {"ack", Raw("\0\4\0\0"), ListenerAction::AckPacket},
+        {"error", Raw("\0\5\0\1x\0"), ListenerAction::ErrorPacket},
+        {"option ack", Raw("\0\6"), ListenerAction::Ignore},
+        {"unknown opcode", Raw("\1\1"), ListenerAction::Ignore},
+        {"one byte", Raw("\0"), ListenerAction::Ignore},
         {"empty", std::string(), ListenerAction::Ignore},
     };
     for (const Case& c : cases) {
@@ -168,21 +170,16 @@ TEST(TftpPacketsTest, TransferReadsOneDatagram) {
         SessionAction action;
     };
     const Case cases[] = {
-        {"expected ack", std::string("\0\4\0\7", 4), peer, port, SessionAction::ExpectedAck},
-        {"expected ack, extra bytes", std::string("\0\4\0\7zz", 6), peer, port,
-         SessionAction::ExpectedAck},
-        {"ack of the previous block", std::string("\0\4\0\6", 4), peer, port,
-         SessionAction::OtherAck},
-        {"ack of a later block", std::string("\0\4\1\7", 4), peer, port, SessionAction::OtherAck},
-        {"ack from another port", std::string("\0\4\0\7", 4), peer, port + 1,
-         SessionAction::Stranger},
-        {"ack from another address", std::string("\0\4\0\7", 4), peer + 1, port,
-         SessionAction::Stranger},
-        {"error packet", std::string("\0\5\0\0x\0", 6), peer, port, SessionAction::NotAck},
-        {"second read request", std::string("\0\1/zeb\0octet\0", 13), peer, port,
-         SessionAction::NotAck},
-        {"ack of three bytes", std::string("\0\4\0", 3), peer, port, SessionAction::NotAck},
-        {"one byte", std::string("\0", 1), peer, port, SessionAction::NotAck},
+        {"expected ack", Raw("\0\4\0\7"), peer, port, SessionAction::ExpectedAck},
+        {"expected ack, extra bytes", Raw("\0\4\0\7zz"), peer, port, SessionAction::ExpectedAck},
+        {"ack of the previous block", Raw("\0\4\0\6"), peer, port, SessionAction::OtherAck},
+        {"ack of a later block", Raw("\0\4\1\7"), peer, port, SessionAction::OtherAck},
+        {"ack from another port", Raw("\0\4\0\7"), peer, port + 1, SessionAction::Stranger},
+        {"ack from another address", Raw("\0\4\0\7"), peer + 1, port, SessionAction::Stranger},
+        {"error packet", Raw("\0\5\0\0x\0"), peer, port, SessionAction::NotAck},
+        {"second read request", Raw("\0\1/zeb\0octet\0"), peer, port, SessionAction::NotAck},
+        {"ack of three bytes", Raw("\0\4\0"), peer, port, SessionAction::NotAck},
+        {"one byte", Raw("\0"), peer, port, SessionAction::NotAck},
         {"empty", std::string(), peer, port, SessionAction::NotAck},
     };
     for (const Case& c : cases) {

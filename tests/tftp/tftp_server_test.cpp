@@ -457,9 +457,10 @@ TEST(TftpServerTest, TwoStagesMoveTheStageOnceAndRefuseTheOldName) {
                 return std::string(gUpgradeState.stage.load() == Target ? "7.2.0.0" : "7.1.0.0");
             });
             std::uint16_t port = StartTftpListener(Loopback(74));
+            ScriptedUser watcher;
+            NoteWaitingDialog(watcher, false);
             std::thread user([] {
                 ScriptedUser u;
-                NoteWaitingDialog(u, false);
                 AcceptSuccess(u);
             });
             zebdevice::FetchResult first =
