@@ -187,7 +187,7 @@ TEST(TftpServerTest, ServesTheImageAndReportsSuccessOnTheRealClock) {
                 SteadyClock::time_point waitStart = SteadyClock::now();
                 u.WaitForDialog(kDialogSuccess);
                 double wait = Seconds(SteadyClock::now() - waitStart).count();
-                TranscriptLine("wait ok=%d", wait >= 29.9 && wait < 33.0);
+                TranscriptLine("wait ok=%d", wait >= 29.8 && wait < 33.0);
                 AcceptSuccess(u);
             });
             zebdevice::FetchResult result = zebdevice::FetchFirmware(Fetch(61, 60, port));
@@ -360,6 +360,8 @@ TEST(TftpServerTest, ThirtyTimeOutsFailTheUploadAfterTheWait) {
                 static const std::vector<std::uint8_t> image = SmallImage(5000, "7.0.0.2");
                 PrepareUpgrade(67, image);
                 std::uint16_t port = StartTftpListener(Loopback(66));
+                // The wait is 937 ticks of 32 ms; a tick boundary and the user's reaction may take
+                // a little off what the user measures, a skipped wait takes it all.
                 std::thread user([] {
                     ScriptedUser u;
                     u.WaitForTitle("Updating Target Firmware");
@@ -367,7 +369,7 @@ TEST(TftpServerTest, ThirtyTimeOutsFailTheUploadAfterTheWait) {
                     DismissFailure(u);
                     TranscriptLine(
                         "after the wait=%d",
-                        Seconds(SteadyClock::now() - waitStart).count() >= 29.9 / kFastClock);
+                        Seconds(SteadyClock::now() - waitStart).count() >= 29.0 / kFastClock);
                 });
                 UdpPeer device(Loopback(67));
                 device.SendTo(ReadRequest(kName), Loopback(66), port);
