@@ -23,14 +23,10 @@ std::uint64_t MonotonicMicroseconds() {
 }  // namespace
 
 namespace testing {
-void SetTimeScale(std::uint32_t factor) {
-    gTimeScale = factor == 0 ? 1 : factor;
-}
+void SetTimeScale(std::uint32_t factor) { gTimeScale = factor == 0 ? 1 : factor; }
 }  // namespace testing
 
-std::uint32_t TimeScale() {
-    return gTimeScale.load();
-}
+std::uint32_t TimeScale() { return gTimeScale.load(); }
 
 std::uint32_t MillisecondClock() {
     return static_cast<std::uint32_t>(MonotonicMicroseconds() * gTimeScale.load() / 1000u);
@@ -38,8 +34,7 @@ std::uint32_t MillisecondClock() {
 
 void SleepMilliseconds(std::uint32_t milliseconds) {
     std::uint64_t micros = static_cast<std::uint64_t>(milliseconds) * 1000u / gTimeScale.load();
-    timespec ts{static_cast<time_t>(micros / 1000000u),
-                static_cast<long>(micros % 1000000u) * 1000};
+    timespec ts{static_cast<time_t>(micros / 1000000u), static_cast<long>(micros % 1000000u) * 1000};
     while (::nanosleep(&ts, &ts) != 0) {
     }
 }

@@ -38,21 +38,13 @@ Socket OpenSocket(int type) {
 }  // namespace
 
 namespace testing {
-void SetNetworkingFails(bool fails) {
-    gNetworkingFails = fails;
-}
+void SetNetworkingFails(bool fails) { gNetworkingFails = fails; }
 }  // namespace testing
 
-bool StartNetworking() {
-    return !gNetworkingFails.load();
-}
+bool StartNetworking() { return !gNetworkingFails.load(); }
 
-Socket OpenTcpSocket() {
-    return OpenSocket(SOCK_STREAM);
-}
-Socket OpenUdpSocket() {
-    return OpenSocket(SOCK_DGRAM);
-}
+Socket OpenTcpSocket() { return OpenSocket(SOCK_STREAM); }
+Socket OpenUdpSocket() { return OpenSocket(SOCK_DGRAM); }
 
 int BindSocket(Socket s, const SocketAddress& local) {
     sockaddr_in sa = ToSockaddr(local);
