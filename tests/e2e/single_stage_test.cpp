@@ -103,6 +103,7 @@ TEST(UpgradeEndToEnd, NoDeviceAtTheAddressStopsBeforeTheListener) {
 // Cancel at every dialog of the road: what the user is told, and how far the upgrade got.
 struct CancelCase {
     const char* name;
+    const char* address;
     std::vector<std::string> deviceFlags;
     void (*script)(ScriptedUser&, const std::string& address);
     bool abortBox;         // "Upgrade Failed: User Abort" is shown
@@ -116,6 +117,7 @@ void ReachConfirm(ScriptedUser& user, const std::string& address) {
 
 const CancelCase kCancelCases[] = {
     {"Warning",
+     "127.0.0.110",
      {},
      [](ScriptedUser& u, const std::string&) {
          u.WaitForDialog(kDialogWarning);
@@ -125,6 +127,7 @@ const CancelCase kCancelCases[] = {
      false,
      false},
     {"Address",
+     "127.0.0.111",
      {},
      [](ScriptedUser& u, const std::string&) {
          u.WaitForDialog(kDialogWarning);
@@ -136,6 +139,7 @@ const CancelCase kCancelCases[] = {
      false,
      false},
     {"Password",
+     "127.0.0.112",
      {"--password", "pw"},
      [](ScriptedUser& u, const std::string& a) {
          PassWarningAndAddress(u, a, kDialogAddressAdapter);
@@ -147,6 +151,7 @@ const CancelCase kCancelCases[] = {
      true,
      false},
     {"Connecting",
+     "127.0.0.113",
      {"--fault", "stall", "--stall-ms", "30000"},
      [](ScriptedUser& u, const std::string& a) {
          PassWarningAndAddress(u, a, kDialogAddressAdapter);
@@ -158,6 +163,7 @@ const CancelCase kCancelCases[] = {
      true,
      false},
     {"Confirm",
+     "127.0.0.114",
      {},
      [](ScriptedUser& u, const std::string& a) {
          ReachConfirm(u, a);
@@ -169,6 +175,7 @@ const CancelCase kCancelCases[] = {
      false},
     // A device that never fetches: the waiting dialog stays until the user cancels it.
     {"WaitingForADeviceThatNeverFetches",
+     "127.0.0.115",
      {"--no-fetch"},
      [](ScriptedUser& u, const std::string& a) {
          ReachConfirm(u, a);
@@ -183,6 +190,7 @@ const CancelCase kCancelCases[] = {
      true,
      true},
     {"Uploading",
+     "127.0.0.116",
      {"--tftp-never-ack-oack"},
      [](ScriptedUser& u, const std::string& a) {
          ReachConfirm(u, a);
@@ -200,8 +208,7 @@ class CancelTest : public ::testing::TestWithParam<CancelCase> {};
 
 TEST_P(CancelTest, EndsTheRunWithExitCodeZero) {
     const CancelCase& c = GetParam();
-    const std::string address =
-        "127.0.0." + std::to_string(110 + static_cast<int>(&c - kCancelCases));
+    const std::string address = c.address;
     SimulatedDevice device;
     ASSERT_TRUE(device.Start(DeviceArgs(address, c.deviceFlags)));
 

@@ -88,7 +88,9 @@ TEST(TwoStageUpgrade, FetchesTransitionThenTargetOnOnePortAndSucceedsOnlyAtTheEn
 TEST(TwoStageUpgrade, AFailedFirstTransferStillLeadsToTheSecondRequest) {
     SimulatedDevice device;
     ASSERT_TRUE(device.Start({"--address", "127.0.0.132", "--flash-seconds", "1",
-                              "--tftp-never-ack-oack", "--tftp-faults-first-only"}));
+                              "--tftp-never-ack-oack", "--tftp-faults-first-only",
+                              // the device gives up on the first fetch before it is asked again
+                              "--tftp-timeout-ms", "500"}));
 
     ChildResult run = RunTwoStageUpgrade("127.0.0.132", true);
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <openssl/sha.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -52,6 +53,8 @@ bool SimulatedDevice::Start(const std::vector<std::string>& arguments, int timeo
 
     pid_ = ::fork();
     if (pid_ == 0) {
+        // The simulator never outlives the test that started it, whatever ends the test.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         int null = ::open("/dev/null", O_RDWR);
         ::dup2(null, 0);
         ::dup2(null, 1);
