@@ -19,8 +19,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Windows system DLLs are imported.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# Test programs run under Wine on the build machine.
-find_program(ZEB_WINE NAMES wine64 wine)
-if(ZEB_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${ZEB_WINE})
-endif()
+# Test programs run under Wine, in the prefix tests/windows/run_wine_tests.sh prepares.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tests/windows/wine_emulator.sh)
