@@ -21,7 +21,9 @@ inline constexpr int kScreenHeight = 768;
 struct ControlView {
     int id;
     ControlKind kind;
-    std::string text;  // as shown (the password field's real text; renderers mask it)
+    // As shown: the password field's real text (renderers mask it); the address entry's four
+    // fields as typed, joined by dots, blank fields empty ("10.1.." while typing, "..." blank).
+    std::string text;
     int x, y, width, height;  // dialog units, from the template
     bool tabStop;
     bool focused;

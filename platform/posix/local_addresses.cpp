@@ -2,10 +2,14 @@
 // loopback addresses last (a device can never reach those, but a simulator on loopback can).
 #include "platform/local_addresses.h"
 
+#include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -61,6 +65,29 @@ int ListLocalIPv4Addresses(std::uint32_t* networkOrder, int max) {
         networkOrder[n++] = a;
     }
     return n;
+}
+
+std::uint32_t LocalAddressToward(std::uint32_t remoteNetworkOrder) {
+    // Connecting a UDP socket sends nothing; it only makes the system choose the route.
+    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return 0;
+    }
+    sockaddr_in remote;
+    std::memset(&remote, 0, sizeof remote);
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(9);  // any nonzero port will do
+    remote.sin_addr.s_addr = remoteNetworkOrder;
+    std::uint32_t local = 0;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) == 0) {
+        sockaddr_in name;
+        socklen_t length = sizeof name;
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&name), &length) == 0) {
+            local = name.sin_addr.s_addr;
+        }
+    }
+    ::close(fd);
+    return local;
 }
 
 }  // namespace platform
