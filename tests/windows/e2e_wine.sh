@@ -103,7 +103,7 @@ for _ in $(seq 50); do
 done
 grep -q listening "$log" || fail "the simulator did not start"
 
-wine "$exe" &
+"$ZEB_WINE" "$exe" &
 upgrade_pid=$!
 
 product='Korvane QDM4'

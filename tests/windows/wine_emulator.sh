@@ -5,4 +5,4 @@ if [ -z "${WINEPREFIX:-}" ]; then
     echo "Windows tests run under tests/windows/run_wine_tests.sh (it prepares Wine)" >&2
     exit 1
 fi
-exec wine "$@"
+exec "${ZEB_WINE:-wine}" "$@"
