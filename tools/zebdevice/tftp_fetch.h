@@ -15,7 +15,7 @@ struct TftpFaults {
     // Before the real read request, send one for a wrong name ("wrong") or for the name in
     // another letter case ("case"); empty for none.
     std::string badFirstRequest;
-    bool strayDatagrams = false;  // send stray datagrams from another port during the transfer
+    bool strayDatagrams = false;    // send stray datagrams from another port during the transfer
     int stopAckingAfterBlock = -1;  // >= 0: stop acknowledging after that block (device restart)
     bool twoPortRequests = false;   // send the read request from two ports at once
 };
