@@ -5,6 +5,7 @@
 
 #include <atomic>
 
+#include "platform/posix/time_scale.h"
 #include "platform/test_hooks.h"
 
 namespace platform {
@@ -24,6 +25,8 @@ std::uint64_t MonotonicMicroseconds() {
 namespace testing {
 void SetTimeScale(std::uint32_t factor) { gTimeScale = factor == 0 ? 1 : factor; }
 }  // namespace testing
+
+std::uint32_t TimeScale() { return gTimeScale.load(); }
 
 std::uint32_t MillisecondClock() {
     return static_cast<std::uint32_t>(MonotonicMicroseconds() * gTimeScale.load() / 1000u);

@@ -7,11 +7,13 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstring>
 
+#include "platform/posix/time_scale.h"
 #include "platform/test_hooks.h"
 
 namespace platform {
@@ -107,8 +109,12 @@ bool SetNonBlocking(Socket s, bool on) {
 }
 
 bool WaitReadable(Socket s, std::uint32_t timeoutMs) {
+    // The wait shrinks with the test seam's time scale, as sleeps do.
+    std::uint64_t micros = static_cast<std::uint64_t>(timeoutMs) * 1000u / TimeScale();
+    timespec limit{static_cast<time_t>(micros / 1000000u),
+                   static_cast<long>(micros % 1000000u) * 1000};
     pollfd p{static_cast<int>(s), POLLIN, 0};
-    int r = ::poll(&p, 1, static_cast<int>(timeoutMs));
+    int r = ::ppoll(&p, 1, &limit, nullptr);
     return r > 0 && (p.revents & (POLLIN | POLLERR | POLLHUP)) != 0;
 }
 

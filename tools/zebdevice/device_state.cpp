@@ -98,12 +98,15 @@ std::string IssueNonce(const DeviceSettings& settings, DeviceState* state) {
 bool StartUpgrade(const DeviceSettings& settings, DeviceState* state,
                   std::uint32_t serverAddressHostOrder, std::uint16_t serverPort,
                   const std::string& fileName) {
+    bool firstFetch;
     {
         std::lock_guard<std::mutex> lock(state->mutex);
         if (state->fetching || state->flashing) {
             return false;
         }
         state->fetching = true;
+        ++state->fetchCount;
+        firstFetch = state->fetchCount == 1;
     }
     FetchRequest request;
     request.deviceAddress = settings.addressHostOrder;
@@ -111,7 +114,9 @@ bool StartUpgrade(const DeviceSettings& settings, DeviceState* state,
     request.serverPort = serverPort;
     request.fileName = fileName;
     request.timeoutMs = settings.tftpTimeoutMs;
-    request.faults = settings.tftpFaults;
+    if (firstFetch || !settings.tftpFaultsFirstOnly) {
+        request.faults = settings.tftpFaults;
+    }
     std::thread(FetchAndFlash, &settings, state, std::move(request)).detach();
     return true;
 }

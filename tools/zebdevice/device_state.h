@@ -44,6 +44,7 @@ struct DeviceSettings {
     std::string afterFlashVersion;
     bool afterFlashSilent = false;
     TftpFaults tftpFaults;
+    bool tftpFaultsFirstOnly = false;  // the TFTP faults apply to the first fetch alone
     int tftpTimeoutMs = 5000;
 
     std::string logPath;
@@ -59,6 +60,7 @@ struct DeviceState {
     std::mutex mutex;
     std::string reportedVersion;
     bool fetching = false;
+    int fetchCount = 0;
     bool flashing = false;
     bool silentForever = false;
     std::deque<IssuedNonce> nonces;  // most recent last, a bounded history

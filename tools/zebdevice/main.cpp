@@ -54,6 +54,7 @@ constexpr const char* kUsage =
     "  --tftp-drop SHARE (0..1)  --tftp-seed N  --tftp-duplicate-acks  --tftp-never-ack-oack\n"
     "  --tftp-bad-first-request wrong|case  --tftp-stray  --tftp-stop-after BLOCK\n"
     "  --tftp-two-ports  --tftp-timeout-ms N (default 5000)\n"
+    "  --tftp-faults-first-only   the TFTP faults apply to the first fetch only\n"
     "\n"
     "  --help                 this text\n"
     "SIGTERM or SIGINT ends the simulator with exit status 0.\n";
@@ -83,6 +84,7 @@ bool ApplyOption(const std::string& name, const std::string* value, DeviceSettin
         {"--tftp-never-ack-oack", &s->tftpFaults.neverAckOptionAck, true},
         {"--tftp-stray", &s->tftpFaults.strayDatagrams, true},
         {"--tftp-two-ports", &s->tftpFaults.twoPortRequests, true},
+        {"--tftp-faults-first-only", &s->tftpFaultsFirstOnly, true},
     };
     for (const auto& sw : kSwitches) {
         if (name == sw.name) {
@@ -190,6 +192,7 @@ bool TakesValue(const std::string& name) {
                                             "--tftp-never-ack-oack",
                                             "--tftp-stray",
                                             "--tftp-two-ports",
+                                            "--tftp-faults-first-only",
                                             "--help"};
     for (const char* sw : kSwitches) {
         if (name == sw) {
