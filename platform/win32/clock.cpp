@@ -8,6 +8,7 @@
 #include <atomic>
 
 #include "platform/test_hooks.h"
+#include "platform/win32/time_scale.h"
 
 namespace platform {
 namespace {
@@ -28,6 +29,10 @@ void SetTimeScale(std::uint32_t factor) {
     gTimeScale = factor == 0 ? 1 : factor;
 }
 }  // namespace testing
+
+std::uint32_t TimeScale() {
+    return gTimeScale.load();
+}
 
 std::uint32_t MillisecondClock() {
     return static_cast<std::uint32_t>(static_cast<std::uint64_t>(::timeGetTime()) *

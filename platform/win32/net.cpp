@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/test_hooks.h"
+#include "platform/win32/time_scale.h"
 
 namespace platform {
 namespace {
@@ -109,12 +110,14 @@ bool SetNonBlocking(Socket s, bool on) {
 }
 
 bool WaitReadable(Socket s, std::uint32_t timeoutMs) {
+    // The wait shrinks with the test seam's time scale, as sleeps do.
+    std::uint64_t micros = static_cast<std::uint64_t>(timeoutMs) * 1000u / TimeScale();
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(Native(s), &readable);
     timeval timeout;
-    timeout.tv_sec = static_cast<long>(timeoutMs / 1000);
-    timeout.tv_usec = static_cast<long>(timeoutMs % 1000) * 1000;
+    timeout.tv_sec = static_cast<long>(micros / 1000000u);
+    timeout.tv_usec = static_cast<long>(micros % 1000000u);
     return ::select(0, &readable, nullptr, nullptr, &timeout) > 0;
 }
 
