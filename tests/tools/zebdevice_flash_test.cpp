@@ -184,3 +184,25 @@ TEST(ZebdeviceFlashTest, AfterFlashOverrides) {
         }
     }
 }
+
+TEST(ZebdeviceFlashTest, LaterCommandSupersedesAFetchStillWaiting) {
+    // The first command names a port where no server answers; while that fetch still waits, a
+    // second command names the test's server, and its image is the one flashed.
+    const int last = 42;  // 127.0.0.42
+    ResetUpgradeState();
+    SimulatedDevice device;
+    ASSERT_TRUE(device.Start(DeviceArguments(last, {"--tftp-timeout-ms", "4000"})));
+    EXPECT_GT(Get(last, "/admin/upgrade?tftp://127.0.0.42:18068/zeb1.bi0"), 0);
+    ASSERT_TRUE(device.WaitForLog("upgrade tftp://127.0.0.42:18068/zeb1.bi0", 2000));
+    std::string served;
+    std::thread server([&] { served = ServeImage(last, MakeImage("9.8.7.0002")); });
+    EXPECT_GT(Get(last, UpgradePath(last)), 0);
+    server.join();
+    EXPECT_EQ(served, "/zeb3a7.bi1");
+    EXPECT_TRUE(device.WaitForLog("upgrade replaces fetch 1", 2000)) << device.Log();
+    ASSERT_TRUE(device.WaitForLog("flashed version 9.8.7.0002", 5000)) << device.Log();
+    ASSERT_TRUE(device.WaitForLog("fetch 1 ended after a later upgrade command", 6000))
+        << device.Log();
+    EXPECT_GT(Get(last, "/admin/advanced"), 0);
+    EXPECT_STREQ(gUpgradeState.deviceInfo.softwareVersion, "9.8.7.0002");
+}
