@@ -112,18 +112,27 @@ bool CountPoll(Transfer& t) {
 bool ServeImage(Transfer& t) {
     TftpSession& s = *t.session;
     SendOptionAck(s.socket, s.packet, t.peer, s.fileSize);
+    bool waitCutShort = false;
     for (;;) {
         platform::SocketAddress from;
         int length = platform::ReceiveDatagram(s.socket, s.packet, kTftpPacketSize, &from);
         if (length < 0) {
             platform::DispatchOneMessage(t.dialog);
-            // An empty poll waits up to 1 ms, but a datagram arriving meanwhile ends the wait.
-            platform::WaitReadable(s.socket, 1);
+            // An empty poll waits up to 1 ms, but a datagram arriving meanwhile ends the wait and
+            // is handled at once. Such a shortened wait is not counted as a poll (the datagram
+            // is counted, with its full pause, if it is of no use), so arrivals cannot bring a
+            // time-out closer; a wait that is cut short twice without a datagram is counted.
+            if (platform::WaitReadable(s.socket, 1) && !waitCutShort) {
+                waitCutShort = true;
+                continue;
+            }
+            waitCutShort = false;
             if (CountPoll(t)) {
                 return false;
             }
             continue;
         }
+        waitCutShort = false;
         std::uint32_t sourceAddress = 0;
         std::uint16_t sourcePort = 0;
         ReadSocketAddress(from, &sourceAddress, &sourcePort);

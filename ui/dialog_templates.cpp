@@ -104,7 +104,7 @@ constexpr ControlTemplate kSuccessControls[] = {
     {kControlOk, K::DefaultButton, "OK", 59, 94, 50, 14, true, 0},
     {1004, K::CentredValueField, "", 15, 69, 136, 14, true, 0},
     {kControlMainText, K::TextPanel, "", 29, 9, 111, 33, true, 0},
-    {-1, K::LabelLeft, "www.zeb-voice.example", 82, 50, 53, 8, false, 0},
+    {-1, K::LabelLeft, "www.zeb.test", 82, 50, 53, 8, false, 0},
 };
 
 template <int N>

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -204,6 +205,10 @@ const CancelCase kCancelCases[] = {
      true},
 };
 
+void PrintTo(const CancelCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class CancelTest : public ::testing::TestWithParam<CancelCase> {};
 
 TEST_P(CancelTest, EndsTheRunWithExitCodeZero) {
@@ -250,6 +255,10 @@ const FailureCase kFailureCases[] = {
      {"--after-flash-version", "3.1.24.9999"},
      "Upgrade Failed: Version not matching"},
 };
+
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FailureTest : public ::testing::TestWithParam<FailureCase> {};
 

@@ -4,6 +4,7 @@
 // the same counts of polls, time-outs and ticks; one runs on the real clock.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -407,6 +408,42 @@ TEST(TftpServerTest, ThirtyTimeOutsFailTheUploadAfterTheWait) {
         EXPECT_TRUE(Contains(r.transcript, "after the wait=1")) << r.transcript;
         EXPECT_EQ(r.transcript.find("open 111"), std::string::npos) << r.transcript;
     }
+}
+
+// Datagrams of no use, arriving while the transfer waits for an ACK, never bring the resend
+// closer: on the real clock the OACK is repeated no sooner than 100 ms after it was sent, while
+// a stranger sends junk to the server's port about every millisecond.
+TEST(TftpServerTest, StrangersDoNotHurryTheResend) {
+    ChildResult r = RunInChild(
+        [] {
+            static const std::vector<std::uint8_t> image = SmallImage(2000, "7.0.0.3");
+            PrepareUpgrade(79, image);
+            std::uint16_t port = StartTftpListener(Loopback(78));
+            UdpPeer device(Loopback(79));
+            UdpPeer stranger(Loopback(79));
+            std::atomic<bool> done{false};
+            std::thread junk([&] {
+                for (int i = 0; i < 5000 && !done; ++i) {
+                    stranger.SendTo(std::string("\0\5junk", 6), Loopback(78), port);
+                    std::this_thread::sleep_for(std::chrono::microseconds(1100));
+                }
+            });
+            device.SendTo(ReadRequest(kName), Loopback(78), port);
+            std::string packet;
+            bool first = device.Receive(&packet, 2000) && Opcode(packet) == 6;
+            SteadyClock::time_point sent = SteadyClock::now();
+            bool second = device.Receive(&packet, 2000) && Opcode(packet) == 6;
+            double gap = Seconds(SteadyClock::now() - sent).count();
+            done = true;
+            junk.join();
+            TranscriptLine("oack twice=%d gap at least 95 ms=%d (%.1f ms)", first && second,
+                           gap >= 0.095, gap * 1000);
+            platform::EndProcess(0);
+        },
+        kChildTimeoutMs);
+    ASSERT_FALSE(r.timedOut) << r.transcript;
+    EXPECT_NE(r.transcript.find("oack twice=1 gap at least 95 ms=1"), std::string::npos)
+        << r.transcript;
 }
 
 // The device now reports another version: an adapter fails, a handset is not checked.

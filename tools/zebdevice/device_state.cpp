@@ -24,19 +24,23 @@ std::string HeaderVersion(const std::vector<std::uint8_t>& image) {
     return version;
 }
 
-void FetchAndFlash(const DeviceSettings* settings, DeviceState* state, FetchRequest request) {
+// `fetchNumber` counts the upgrade commands; only the fetch of the latest one may flash.
+void FetchAndFlash(const DeviceSettings* settings, DeviceState* state, FetchRequest request,
+                   int fetchNumber) {
     FetchResult result = FetchFirmware(request);
-    if (!result.complete || result.image.size() < static_cast<std::size_t>(kHeaderSize)) {
-        if (result.complete) {
-            LogEvent("flash refused: image of %zu bytes has no header", result.image.size());
-        }
-        std::lock_guard<std::mutex> lock(state->mutex);
-        state->fetching = false;
-        return;
-    }
     {
         std::lock_guard<std::mutex> lock(state->mutex);
+        if (fetchNumber != state->fetchCount) {
+            LogEvent("fetch %d ended after a later upgrade command; nothing changes", fetchNumber);
+            return;
+        }
         state->fetching = false;
+        if (!result.complete || result.image.size() < static_cast<std::size_t>(kHeaderSize)) {
+            if (result.complete) {
+                LogEvent("flash refused: image of %zu bytes has no header", result.image.size());
+            }
+            return;
+        }
         state->flashing = true;
     }
     LogEvent("flashing %d s", settings->flashSeconds);
@@ -98,16 +102,21 @@ std::string IssueNonce(const DeviceSettings& settings, DeviceState* state) {
 bool StartUpgrade(const DeviceSettings& settings, DeviceState* state,
                   std::uint32_t serverAddressHostOrder, std::uint16_t serverPort,
                   const std::string& fileName) {
-    bool firstFetch;
+    int fetchNumber;
     {
         std::lock_guard<std::mutex> lock(state->mutex);
-        if (state->fetching || state->flashing) {
+        if (state->flashing) {
             return false;
         }
+        // A new command supersedes a fetch still under way (one the server has given up on):
+        // the device acts on the latest command, and the earlier fetch's result is dropped.
+        if (state->fetching) {
+            LogEvent("upgrade replaces fetch %d still under way", state->fetchCount);
+        }
         state->fetching = true;
-        ++state->fetchCount;
-        firstFetch = state->fetchCount == 1;
+        fetchNumber = ++state->fetchCount;
     }
+    const bool firstFetch = fetchNumber == 1;
     FetchRequest request;
     request.deviceAddress = settings.addressHostOrder;
     request.serverAddress = serverAddressHostOrder;
@@ -117,7 +126,7 @@ bool StartUpgrade(const DeviceSettings& settings, DeviceState* state,
     if (firstFetch || !settings.tftpFaultsFirstOnly) {
         request.faults = settings.tftpFaults;
     }
-    std::thread(FetchAndFlash, &settings, state, std::move(request)).detach();
+    std::thread(FetchAndFlash, &settings, state, std::move(request), fetchNumber).detach();
     return true;
 }
 

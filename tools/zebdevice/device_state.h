@@ -89,7 +89,8 @@ std::string ReportedVersion(DeviceState* state);
 std::string IssueNonce(const DeviceSettings& settings, DeviceState* state);
 
 // Starts fetching the image named in an upgrade command on a thread of its own, then flashes
-// it. False (and nothing started) when a fetch or flashing is already under way.
+// it. A fetch still under way is superseded (its result is dropped). False (and nothing started)
+// while flashing.
 bool StartUpgrade(const DeviceSettings& settings, DeviceState* state,
                   std::uint32_t serverAddressHostOrder, std::uint16_t serverPort,
                   const std::string& fileName);

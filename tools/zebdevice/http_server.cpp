@@ -255,7 +255,7 @@ void HandleConnection(int connection, const DeviceSettings& settings, DeviceStat
         if (!settings.fetch) {
             LogEvent("fetch skipped (--no-fetch)");
         } else if (!StartUpgrade(settings, state, serverAddress, serverPort, fileName)) {
-            LogEvent("upgrade ignored: a fetch or flashing is under way");
+            LogEvent("upgrade ignored: flashing");
         }
     }
 }

@@ -194,14 +194,9 @@ bool ApplyOption(const std::string& name, const std::string* value, DeviceSettin
 }
 
 bool TakesValue(const std::string& name) {
-    static const char* const kSwitches[] = {"--no-fetch",
-                                            "--after-flash-silent",
-                                            "--tftp-duplicate-acks",
-                                            "--tftp-never-ack-oack",
-                                            "--tftp-stray",
-                                            "--tftp-two-ports",
-                                            "--tftp-faults-first-only",
-                                            "--help"};
+    static const char* const kSwitches[] = {
+        "--no-fetch",   "--after-flash-silent", "--tftp-duplicate-acks",    "--tftp-never-ack-oack",
+        "--tftp-stray", "--tftp-two-ports",     "--tftp-faults-first-only", "--help"};
     for (const char* sw : kSwitches) {
         if (name == sw) {
             return false;
