@@ -3,6 +3,7 @@
 // to one automatic retry or to the password dialog.
 #include "web/request_runner.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -32,6 +33,14 @@ constexpr const char* kPasswordExplanation =
     "* *  Warning  * * * * * * * * * * *\r\nAll settings will revert to default values\r\nafter "
     "factory reset!  You may not be able to\r\nreestablish service after completing this "
     "upgrade\r\nwithout first reentering service configuration\r\ninformation.";
+
+// The response area, DeviceInfo and DigestState belong to the one request that is running: the
+// main thread's requests before the transfer, the listener thread's after it. The device keeps
+// them apart (it fetches, and so the listener asks, only after the main thread's upgrade request
+// has ended), but a network round trip orders nothing for the language. Each request acquires
+// this counter as it starts and releases it as it ends, which hands the records over from one
+// thread to the next. It is never contended and never waited on.
+std::atomic<std::uint32_t> gRequestHandOver{0};
 
 // The worker's own copy of the request, path included; it lives until the worker has ended
 // (or, when the worker never ends, until the process does).
@@ -84,6 +93,7 @@ std::int32_t RunDeviceRequest(platform::Instance instance, std::uint32_t localAd
                               std::uint16_t localBasePort, std::uint32_t deviceAddress,
                               std::uint16_t devicePort, const char* path, char* responseArea,
                               std::int32_t capacity) {
+    gRequestHandOver.fetch_add(1, std::memory_order_acquire);
     const DeviceRequest request{localAddress, localBasePort, deviceAddress, devicePort,
                                 path,         responseArea,  capacity};
     int turn = 0;
@@ -92,6 +102,7 @@ std::int32_t RunDeviceRequest(platform::Instance instance, std::uint32_t localAd
     for (;;) {
         std::int32_t result = RunAttempt(instance, request, &turn, &position);
         if (result >= 0) {
+            gRequestHandOver.fetch_add(1, std::memory_order_release);
             return result;
         }
         // The device demands authentication. A count of 0 after a request with credentials

@@ -367,10 +367,12 @@ TEST(TftpServerTest, ThirtyTimeOutsFailTheUploadAfterTheWait) {
                     ScriptedUser u;
                     u.WaitForTitle("Updating Target Firmware");
                     SteadyClock::time_point waitStart = SteadyClock::now();
-                    DismissFailure(u);
+                    u.WaitForMessageBox();
+                    // Noted before the box goes: dismissing it lets the listener end the process.
                     TranscriptLine(
                         "after the wait=%d",
                         Seconds(SteadyClock::now() - waitStart).count() >= 29.0 / kFastClock);
+                    DismissFailure(u);
                 });
                 UdpPeer device(Loopback(67));
                 device.SendTo(ReadRequest(kName), Loopback(66), port);

@@ -12,7 +12,19 @@
 
 namespace zebdevice {
 
-enum class HttpFault { None, Silent, Http10, NotFound, Oversize, Stall };
+enum class HttpFault {
+    None,
+    Silent,
+    Http10,
+    NotFound,
+    Oversize,
+    Stall,
+    Garbage,        // bytes that are no HTTP at all
+    Truncated,      // the status line cut after "HTTP/1.1"
+    Huge,           // a status page of more than 1 MB
+    LongChallenge,  // every value of the Digest challenge 10,000 characters long
+    BareLf,         // lines ended by LF alone
+};
 enum class QopMode { None, Auth, AuthInt, List };
 enum class AlgorithmMode { None, Md5, Md5Sess };
 

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -22,6 +23,9 @@ namespace {
 constexpr std::size_t kMaxRequestBytes = 65536;
 constexpr int kRequestTimeoutMs = 5000;
 constexpr std::size_t kOversizeBytes = 200000;  // more than the utility's 131071-byte area
+constexpr std::size_t kHugeBytes = 1 << 20;
+constexpr std::size_t kGarbageBytes = 8192;
+constexpr std::size_t kLongValue = 10000;
 
 struct HttpRequest {
     std::string method;
@@ -83,10 +87,41 @@ void SendAll(int connection, const std::string& bytes) {
 std::string Answer(const DeviceSettings& settings, int code, const char* reason,
                    const std::string& extraHeaders, const std::string& body) {
     const char* version = settings.fault == HttpFault::Http10 ? "HTTP/1.0" : "HTTP/1.1";
-    return std::string(version) + " " + std::to_string(code) + " " + reason + "\r\n" +
-           extraHeaders +
-           "Content-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\nConnection: close\r\n\r\n" + body;
+    std::string answer =
+        std::string(version) + " " + std::to_string(code) + " " + reason + "\r\n" + extraHeaders +
+        "Content-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
+        "\r\nConnection: close\r\n\r\n" + body;
+    if (settings.fault == HttpFault::BareLf) {
+        std::string bare;
+        for (char c : answer) {
+            if (c != '\r') {
+                bare += c;
+            }
+        }
+        answer = bare;
+    }
+    return answer;
+}
+
+// Bytes of every value, NUL included, the same with every answer.
+std::string Garbage() {
+    std::mt19937 random(20240611);
+    std::string bytes(kGarbageBytes, '\0');
+    for (char& c : bytes) {
+        c = static_cast<char>(random() & 0xff);
+    }
+    return bytes;
+}
+
+// A challenge whose every value runs to 10,000 characters; the issued nonce comes first, so
+// that each challenge still differs from the last within the first characters.
+std::string LongChallengeHeader(const std::string& nonce) {
+    auto value = [](const std::string& start, char fill) {
+        return start + std::string(kLongValue - start.size(), fill);
+    };
+    return "WWW-Authenticate: Digest realm=\"" + value("ZEB Device", 'r') + "\", nonce=\"" +
+           value(nonce, 'n') + "\", algorithm=\"" + value("MD5", 'a') + "\", qop=\"" +
+           value("auth", 'q') + "\", opaque=\"" + value("opaque", 'o') + "\"\r\n";
 }
 
 std::string StatusPage(const DeviceSettings& settings, DeviceState* state) {
@@ -101,9 +136,9 @@ std::string StatusPage(const DeviceSettings& settings, DeviceState* state) {
         body += std::string("<tr><td>") + label + "</td><td>" + value + "</td></tr>\n";
     }
     body += "</table>\n";
-    if (settings.fault == HttpFault::Oversize) {
+    if (settings.fault == HttpFault::Oversize || settings.fault == HttpFault::Huge) {
         body += "<!-- ";
-        body.append(kOversizeBytes, 'x');
+        body.append(settings.fault == HttpFault::Huge ? kHugeBytes : kOversizeBytes, 'x');
         body += " -->\n";
     }
     return body + "</body></html>\n";
@@ -170,6 +205,16 @@ void HandleConnection(int connection, const DeviceSettings& settings, DeviceStat
         LogEvent("fault stall: waiting %d ms", settings.stallMs);
         std::this_thread::sleep_for(std::chrono::milliseconds(settings.stallMs));
     }
+    if (settings.fault == HttpFault::Garbage) {
+        LogEvent("fault garbage: %zu random bytes", kGarbageBytes);
+        SendAll(connection, Garbage());
+        return;
+    }
+    if (settings.fault == HttpFault::Truncated) {
+        LogEvent("fault truncated: the status line alone, cut after the version");
+        SendAll(connection, "HTTP/1.1");
+        return;
+    }
 
     std::string answer;
     std::uint32_t serverAddress = 0;
@@ -185,8 +230,11 @@ void HandleConnection(int connection, const DeviceSettings& settings, DeviceStat
                         "<html><body><h1>404 Not Found</h1></body></html>\n");
     } else if (!authorised) {
         std::string nonce = IssueNonce(settings, state);
-        answer = Answer(settings, 401, "Unauthorized", ChallengeHeader(settings, nonce),
-                        "<html><body><h1>401 Unauthorized</h1></body></html>\n");
+        answer =
+            Answer(settings, 401, "Unauthorized",
+                   settings.fault == HttpFault::LongChallenge ? LongChallengeHeader(nonce)
+                                                              : ChallengeHeader(settings, nonce),
+                   "<html><body><h1>401 Unauthorized</h1></body></html>\n");
         LogEvent("challenge nonce=%s", nonce.c_str());
     } else if (isStatus) {
         answer = Answer(settings, 200, "OK", "", StatusPage(settings, state));

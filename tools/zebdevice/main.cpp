@@ -49,6 +49,10 @@ constexpr const char* kUsage =
     "\n"
     "HTTP faults:\n"
     "  --fault silent|http10|404|oversize|stall   --stall-ms N (with stall)\n"
+    "  --fault garbage|truncated|huge|long-challenge|bare-lf\n"
+    "                         answer random bytes, a status line cut after HTTP/1.1, a 1 MB\n"
+    "                         page, challenge values of 10,000 characters (with --password),\n"
+    "                         lines ended by LF alone\n"
     "\n"
     "TFTP faults:\n"
     "  --tftp-drop SHARE (0..1)  --tftp-seed N  --tftp-duplicate-acks  --tftp-never-ack-oack\n"
@@ -145,9 +149,13 @@ bool ApplyOption(const std::string& name, const std::string* value, DeviceSettin
         const struct {
             const char* name;
             HttpFault fault;
-        } kFaults[] = {{"silent", HttpFault::Silent}, {"http10", HttpFault::Http10},
-                       {"404", HttpFault::NotFound},  {"oversize", HttpFault::Oversize},
-                       {"stall", HttpFault::Stall},   {"none", HttpFault::None}};
+        } kFaults[] = {
+            {"silent", HttpFault::Silent},   {"http10", HttpFault::Http10},
+            {"404", HttpFault::NotFound},    {"oversize", HttpFault::Oversize},
+            {"stall", HttpFault::Stall},     {"none", HttpFault::None},
+            {"garbage", HttpFault::Garbage}, {"truncated", HttpFault::Truncated},
+            {"huge", HttpFault::Huge},       {"long-challenge", HttpFault::LongChallenge},
+            {"bare-lf", HttpFault::BareLf}};
         ok = false;
         for (const auto& f : kFaults) {
             if (v == f.name) {
