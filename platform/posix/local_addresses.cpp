@@ -10,53 +10,32 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <mutex>
 #include <vector>
 
-#include "platform/test_hooks.h"
+#include "platform/common/shared.h"
 
 namespace platform {
-namespace {
-
-std::mutex gOverrideMutex;
-bool gOverridden = false;
-std::vector<std::uint32_t> gOverride;
-
-}  // namespace
-
-namespace testing {
-void SetLocalAddressesOverride(const std::uint32_t* networkOrder, int count) {
-    std::lock_guard<std::mutex> lock(gOverrideMutex);
-    gOverridden = count >= 0;
-    gOverride.assign(networkOrder, networkOrder + (count > 0 ? count : 0));
-}
-}  // namespace testing
-
 int ListLocalIPv4Addresses(std::uint32_t* networkOrder, int max) {
+    int overridden = 0;
+    if (shared::TakeLocalAddressesOverride(networkOrder, max, &overridden)) {
+        return overridden;
+    }
     std::vector<std::uint32_t> found;
-    bool overridden;
-    {
-        std::lock_guard<std::mutex> lock(gOverrideMutex);
-        overridden = gOverridden;
-        found = gOverride;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) {
+        return 0;
     }
-    if (!overridden) {
-        ifaddrs* list = nullptr;
-        if (::getifaddrs(&list) != 0) {
-            return 0;
+    std::vector<std::uint32_t> loopback;
+    for (ifaddrs* i = list; i != nullptr; i = i->ifa_next) {
+        if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET ||
+            (i->ifa_flags & IFF_UP) == 0) {
+            continue;
         }
-        std::vector<std::uint32_t> loopback;
-        for (ifaddrs* i = list; i != nullptr; i = i->ifa_next) {
-            if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET ||
-                (i->ifa_flags & IFF_UP) == 0) {
-                continue;
-            }
-            std::uint32_t a = reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr.s_addr;
-            ((i->ifa_flags & IFF_LOOPBACK) != 0 ? loopback : found).push_back(a);
-        }
-        ::freeifaddrs(list);
-        found.insert(found.end(), loopback.begin(), loopback.end());
+        std::uint32_t a = reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr.s_addr;
+        ((i->ifa_flags & IFF_LOOPBACK) != 0 ? loopback : found).push_back(a);
     }
+    ::freeifaddrs(list);
+    found.insert(found.end(), loopback.begin(), loopback.end());
     int n = 0;
     for (std::uint32_t a : found) {
         if (n == max) {

@@ -5,43 +5,20 @@
 #include <winsock.h>
 
 #include <cstring>
-#include <mutex>
-#include <vector>
 
-#include "platform/test_hooks.h"
+#include "platform/common/shared.h"
 
 namespace platform {
 namespace {
 
 constexpr int kHostNameBytes = 128;  // the name and its terminator
 
-std::mutex gOverrideMutex;
-bool gOverridden = false;
-std::vector<std::uint32_t> gOverride;
-
 }  // namespace
 
-namespace testing {
-void SetLocalAddressesOverride(const std::uint32_t* networkOrder, int count) {
-    std::lock_guard<std::mutex> lock(gOverrideMutex);
-    gOverridden = count >= 0;
-    gOverride.assign(networkOrder, networkOrder + (count > 0 ? count : 0));
-}
-}  // namespace testing
-
 int ListLocalIPv4Addresses(std::uint32_t* networkOrder, int max) {
-    {
-        std::lock_guard<std::mutex> lock(gOverrideMutex);
-        if (gOverridden) {
-            int n = 0;
-            for (std::uint32_t a : gOverride) {
-                if (n == max) {
-                    break;
-                }
-                networkOrder[n++] = a;
-            }
-            return n;
-        }
+    int overridden = 0;
+    if (shared::TakeLocalAddressesOverride(networkOrder, max, &overridden)) {
+        return overridden;
     }
     char name[kHostNameBytes] = {};
     // A failure leaves the name empty; resolving "" then gives this computer's addresses or
